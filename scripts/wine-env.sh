@@ -1,0 +1,23 @@
+# Sourced by the other scripts: the Wine environment of this project.
+# An isolated prefix (never the user's ~/.wine), the Chinese ANSI code page (936),
+# no debug output, no Mono/Gecko offers, no crash dialogs, no menu entries.
+TARVO_ROOT=${TARVO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${WINEPREFIX:-$TARVO_ROOT/build/wineprefix}
+export WINEARCH=win64
+export WINEDEBUG=-all
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d;winedbg.exe=d"
+export HOME=${TARVO_WINE_HOME:-$TARVO_ROOT/build/winehome}
+export WINE=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+mkdir -p "$HOME"
+
+# Creates the prefix when it is missing.
+wine_prefix_init() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+  fi
+}

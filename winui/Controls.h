@@ -1,0 +1,115 @@
+// The few controls the two programs need, as thin wrappers over real Win32 windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace winui {
+
+class Form;
+
+struct Bounds {
+    int left, top, width, height;
+};
+
+class Control {
+public:
+    Control() = default;
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+    virtual ~Control() = default;
+
+    HWND Handle() const { return hwnd_; }
+    int Id() const { return id_; }
+
+    std::wstring Text() const;
+    void SetText(const std::wstring& text);
+    bool Enabled() const;
+    void SetEnabled(bool enabled);
+    bool Visible() const;
+    void SetVisible(bool visible);
+    void SetFocus();
+    bool Focused() const;
+    void SetFont(HFONT font);
+
+protected:
+    // Creates the window of the control as a child of parent, in front of the
+    // controls created before it, with the form's default font.
+    void CreateChild(Form& form, HWND parent, const wchar_t* windowClass, DWORD style,
+                     DWORD exStyle, Bounds bounds, const std::wstring& text, int id);
+
+    HWND hwnd_ = nullptr;
+    int id_ = 0;
+};
+
+// TLabel: a text on the form's face; clickable when a click handler is routed to it.
+class Label : public Control {
+public:
+    void Create(Form& form, HWND parent, int id, Bounds bounds, const std::wstring& text);
+};
+
+// TBevel as a horizontal rule.
+class Bevel : public Control {
+public:
+    void Create(Form& form, HWND parent, int id, Bounds bounds);
+};
+
+// TEdit.
+class Edit : public Control {
+public:
+    struct Options {
+        bool readOnly = false;
+        bool border = true;
+    };
+    void Create(Form& form, HWND parent, int id, Bounds bounds, Options options);
+    void Create(Form& form, HWND parent, int id, Bounds bounds) { Create(form, parent, id, bounds, Options()); }
+};
+
+// TMemo: lines of text.
+class Memo : public Control {
+public:
+    struct Options {
+        bool readOnly = false;
+        bool horizontalScroll = false;
+    };
+    void Create(Form& form, HWND parent, int id, Bounds bounds, Options options);
+    std::vector<std::wstring> Lines() const;
+    void Clear();
+    void AddLine(const std::wstring& line);
+};
+
+// TButton.
+class Button : public Control {
+public:
+    void Create(Form& form, HWND parent, int id, Bounds bounds, const std::wstring& text);
+    // Clicks the button as the user would.
+    void Click();
+};
+
+// TCheckBox.
+class CheckBox : public Control {
+public:
+    void Create(Form& form, HWND parent, int id, Bounds bounds, const std::wstring& text);
+    bool Checked() const;
+    void SetChecked(bool checked);
+};
+
+// TProgressBar.
+class ProgressBar : public Control {
+public:
+    void Create(Form& form, HWND parent, int id, Bounds bounds);
+    void SetRange(int minimum, int maximum);
+    void SetPosition(int position);
+    int Position() const;
+    int Maximum() const;
+};
+
+// TPanel: a container; pages of the wizard are panels too.
+class Panel : public Control {
+public:
+    void Create(Form& form, HWND parent, int id, Bounds bounds, bool border = false);
+};
+
+} // namespace winui

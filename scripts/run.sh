@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The main job: builds everything, then opens the setup program under Wine when there is
+# a display, or runs the scripted demo in a virtual display when there is none.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+source scripts/wine-env.sh
+wine_prefix_init
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  exec "$WINE" build/win64/viewer/Kelpview.exe
+fi
+exec bash scripts/demo.sh

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws Kelpview's icon: a shaded cube, as a .ico with 256-colour images of 48 and 32
-pixels and 32-bit images of 128, 48 and 32 pixels."""
+"""Draws the programs' picture, a shaded cube: as a .ico with 256-colour images of 48 and
+32 pixels and 32-bit images of 128, 48 and 32 pixels, or, for a .bmp target, as the
+setup program's 72-pixel logo on white."""
 import struct
 import sys
 
@@ -57,7 +58,23 @@ def entry_8(size):
     return header + pal + data + mask_rows(size, image)
 
 
+def logo_bmp(size):
+    row_pad = (-size * 3) % 4
+    data = b""
+    for y in reversed(range(size)):
+        for x in range(size):
+            c = pixel(x, y, size) or (255, 255, 255)
+            data += bytes((c[2], c[1], c[0]))
+        data += bytes(row_pad)
+    info = struct.pack("<IiiHHIIiiII", 40, size, size, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + len(info) + len(data), 0, 0, 14 + len(info)) + info + data
+
+
 def main(path):
+    if path.endswith(".bmp"):
+        with open(path, "wb") as f:
+            f.write(logo_bmp(72))
+        return
     images = [(48, 256, 8, entry_8(48)), (32, 256, 8, entry_8(32)),
               (128, 0, 32, entry_32(128)), (48, 0, 32, entry_32(48)), (32, 0, 32, entry_32(32))]
     out = struct.pack("<HHH", 0, 1, len(images))

@@ -139,3 +139,48 @@ void Panel::Create(Form& form, HWND parent, int id, Bounds bounds, bool border)
 }
 
 } // namespace winui
+
+namespace winui {
+
+void PageControl::ShowPage(int index)
+{
+    for (int i = 0; i < PageCount(); ++i)
+        if (i != index) pages_[i]->SetVisible(false);
+    if (index >= 0 && index < PageCount()) pages_[index]->SetVisible(true);
+}
+
+int PageControl::ActivePageIndex() const
+{
+    for (int i = 0; i < PageCount(); ++i)
+        if (pages_[i]->Visible()) return i;
+    return -1;
+}
+
+void ImageBox::Create(Form& form, HWND parent, int id, Bounds bounds)
+{
+    CreateChild(form, parent, L"STATIC", SS_BITMAP | SS_REALSIZECONTROL, 0, bounds, L"", id);
+}
+
+void ImageBox::SetBitmap(HBITMAP bitmap)
+{
+    SendMessageW(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+}
+
+void Timer::Create(HWND owner, UINT_PTR id, UINT intervalMs)
+{
+    owner_ = owner;
+    id_ = id;
+    interval_ = intervalMs;
+}
+
+void Timer::SetEnabled(bool enabled)
+{
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    if (enabled)
+        SetTimer(owner_, id_, interval_, nullptr);
+    else
+        KillTimer(owner_, id_);
+}
+
+} // namespace winui

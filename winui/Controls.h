@@ -113,3 +113,43 @@ public:
 };
 
 } // namespace winui
+
+namespace winui {
+
+// TcxPageControl with its tabs hidden: pages are panels, one shown at a time.
+class PageControl : public Panel {
+public:
+    void AddPage(Panel& page) { pages_.push_back(&page); }
+    // Shows the page with that index; any other index shows no page.
+    void ShowPage(int index);
+    // The index of the page shown, or -1.
+    int ActivePageIndex() const;
+    int PageCount() const { return static_cast<int>(pages_.size()); }
+
+private:
+    std::vector<Panel*> pages_;
+};
+
+// TImage: a bitmap on the form.
+class ImageBox : public Control {
+public:
+    void Create(Form& form, HWND parent, int id, Bounds bounds);
+    void SetBitmap(HBITMAP bitmap);
+};
+
+// TTimer: ticks on the form's window while enabled.
+class Timer {
+public:
+    void Create(HWND owner, UINT_PTR id, UINT intervalMs);
+    UINT_PTR Id() const { return id_; }
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+
+private:
+    HWND owner_ = nullptr;
+    UINT_PTR id_ = 0;
+    UINT interval_ = 1000;
+    bool enabled_ = false;
+};
+
+} // namespace winui

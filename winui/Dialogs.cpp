@@ -34,3 +34,75 @@ std::optional<std::wstring> OpenDialog::Execute(HWND owner) const
 }
 
 } // namespace winui
+
+#include "ErrorReport.h"
+#include "MessageBox.h"
+
+#include <shlobj.h>
+
+namespace winui {
+
+namespace {
+
+struct PickerStart {
+    const std::wstring* title;
+    const std::wstring* folder;
+};
+
+int CALLBACK PickerCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
+{
+    if (message == BFFM_INITIALIZED) {
+        const auto* start = reinterpret_cast<const PickerStart*>(data);
+        SetWindowTextW(dialog, start->title->c_str());
+        if (!start->folder->empty())
+            SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
+                         reinterpret_cast<LPARAM>(start->folder->c_str()));
+    }
+    return 0;
+}
+
+struct ComInit {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~ComInit()
+    {
+        if (SUCCEEDED(hr)) CoUninitialize();
+    }
+};
+
+} // namespace
+
+std::optional<std::wstring> FolderPicker::Execute(HWND owner)
+{
+    ComInit com;
+    PIDLIST_ABSOLUTE drives = nullptr;
+    SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &drives);
+    PickerStart start{&title, &lastFolder_};
+    wchar_t display[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = owner;
+    info.pidlRoot = drives;
+    info.pszDisplayName = display;
+    info.lpszTitle = folderLabel.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | (showInfoTips ? BIF_UAHINT : 0);
+    info.lpfn = PickerCallback;
+    info.lParam = reinterpret_cast<LPARAM>(&start);
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    std::optional<std::wstring> result;
+    if (chosen) {
+        wchar_t path[MAX_PATH] = {};
+        if (SHGetPathFromIDListW(chosen, path)) {
+            lastFolder_ = path;
+            result = lastFolder_;
+        }
+        CoTaskMemFree(chosen);
+    }
+    if (drives) CoTaskMemFree(drives);
+    return result;
+}
+
+void ShowMessage(const std::wstring& text)
+{
+    ShowMessageBox(GetActiveWindow(), text, ApplicationTitle(), MB_OK);
+}
+
+} // namespace winui

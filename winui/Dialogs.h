@@ -19,3 +19,25 @@ public:
 };
 
 } // namespace winui
+
+namespace winui {
+
+// TcxShellBrowserDialog: a folder picker whose tree is rooted at the computer's
+// drives and which opens at the folder last confirmed in it.
+class FolderPicker {
+public:
+    std::wstring title;       // the dialog's caption
+    std::wstring folderLabel; // the text above the tree
+    bool showInfoTips = false;
+    // Runs the picker; the chosen folder's full path, or nothing when cancelled.
+    std::optional<std::wstring> Execute(HWND owner);
+    const std::wstring& LastFolder() const { return lastFolder_; }
+
+private:
+    std::wstring lastFolder_;
+};
+
+// A plain modal message with an OK button, captioned with the application's title.
+void ShowMessage(const std::wstring& text);
+
+} // namespace winui

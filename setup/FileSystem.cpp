@@ -1,0 +1,156 @@
+#include "FileSystem.h"
+
+#include "AppError.h"
+#include "Handles.h"
+
+#include <windows.h>
+
+#include <vector>
+
+bool FileExists(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ExtractFileDir(const std::wstring& path)
+{
+    const auto at = path.find_last_of(L"\\:");
+    if (at == std::wstring::npos) return L"";
+    // A drive root keeps its backslash: "C:\".
+    if (path[at] == L':' || (at > 0 && path[at - 1] == L':')) return path.substr(0, at + 1);
+    return path.substr(0, at);
+}
+
+bool ForceDirectories(const std::wstring& path)
+{
+    if (path.empty()) return false;
+    std::wstring dir = path;
+    while (dir.size() > 3 && dir.back() == L'\\') dir.pop_back();
+    if (DirectoryExists(dir)) return true;
+    const std::wstring parent = ExtractFileDir(dir);
+    if (parent.empty() || parent == dir) return false; // a root that does not exist
+    if (!ForceDirectories(parent)) return false;
+    return CreateDirectoryW(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::wstring SystemErrorText(unsigned long code)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n ? std::wstring(buffer, n) : L"System error " + std::to_wstring(code);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
+std::string ToAnsi(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string bytes(n, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    return bytes;
+}
+
+namespace {
+
+winui::AppError CannotCreate(const std::wstring& target, DWORD code)
+{
+    return winui::AppError(L"Cannot create file \"" + target + L"\". " + SystemErrorText(code));
+}
+
+// A new empty file in the target's folder, to be moved over the target.
+std::wstring NewTemporaryBeside(const std::wstring& target)
+{
+    std::wstring folder = ExtractFileDir(target);
+    if (folder.empty()) folder = L".";
+    std::vector<wchar_t> name(folder.size() + MAX_PATH + 16);
+    if (!GetTempFileNameW(folder.c_str(), L"tvs", 0, name.data())) return L"";
+    return name.data();
+}
+
+// Moves the finished temporary file over the target, or removes it.
+void CommitTemporary(const std::wstring& temporary, const std::wstring& target)
+{
+    if (!MoveFileExW(temporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = GetLastError();
+        DeleteFileW(temporary.c_str());
+        throw CannotCreate(target, code);
+    }
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b)
+{
+    auto open = [](const std::wstring& path) {
+        return winui::FileHandle(CreateFileW(path.c_str(), 0,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    winui::FileHandle first = open(a), second = open(b);
+    BY_HANDLE_FILE_INFORMATION one, two;
+    if (!first || !second || !GetFileInformationByHandle(first.Get(), &one) ||
+        !GetFileInformationByHandle(second.Get(), &two))
+        return false;
+    return one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+}
+
+} // namespace
+
+void WriteFileReplacing(const std::wstring& target, const void* data, std::size_t size)
+{
+    const std::wstring temporary = NewTemporaryBeside(target);
+    if (temporary.empty()) throw CannotCreate(target, GetLastError());
+    {
+        winui::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const auto* bytes = static_cast<const char*>(data);
+        DWORD code = file ? ERROR_SUCCESS : GetLastError();
+        while (code == ERROR_SUCCESS && size > 0) {
+            const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+            DWORD written = 0;
+            if (!WriteFile(file.Get(), bytes, chunk, &written, nullptr))
+                code = GetLastError();
+            else if (written == 0)
+                code = ERROR_DISK_FULL;
+            bytes += written;
+            size -= written;
+        }
+        if (code != ERROR_SUCCESS) {
+            file.Reset();
+            DeleteFileW(temporary.c_str());
+            throw CannotCreate(target, code);
+        }
+    }
+    CommitTemporary(temporary, target);
+}
+
+bool CopyFileReplacing(const std::wstring& source, const std::wstring& target)
+{
+    if (!FileExists(source) || SameFile(source, target)) return false;
+    const std::wstring temporary = NewTemporaryBeside(target);
+    if (temporary.empty()) return false;
+    if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    try {
+        CommitTemporary(temporary, target);
+    } catch (const winui::AppError&) {
+        return false;
+    }
+    return true;
+}

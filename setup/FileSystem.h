@@ -1,0 +1,31 @@
+// File-system operations of the setup program. Paths are used as typed: nothing is
+// added, removed or normalised.
+#pragma once
+
+#include <string>
+
+bool FileExists(const std::wstring& path);
+bool DirectoryExists(const std::wstring& path);
+
+// Creates the directory together with every missing parent; false when it cannot
+// (an empty path, a drive that does not exist, a file in the way, no rights).
+bool ForceDirectories(const std::wstring& path);
+
+// The folder part of a path, without its trailing backslash.
+std::wstring ExtractFileDir(const std::wstring& path);
+
+// Writes the bytes to a temporary file beside the target and moves it over the
+// target only when complete, so a failed write never leaves a truncated file where
+// a good one was. Throws winui::AppError("Cannot create file ...") on failure,
+// leaving no temporary file behind.
+void WriteFileReplacing(const std::wstring& target, const void* data, std::size_t size);
+
+// Copies a file over the target the same safe way; false when it cannot. Copying a
+// file onto itself does nothing and leaves it untouched.
+bool CopyFileReplacing(const std::wstring& source, const std::wstring& target);
+
+// The system's text for a Win32 error code, without the trailing line break.
+std::wstring SystemErrorText(unsigned long code);
+
+// Text in the system ANSI code page, as the setup program's text files hold it.
+std::string ToAnsi(const std::wstring& text);

@@ -1,0 +1,85 @@
+// Tarvosetup's window: the five-page wizard and everything its steps drive.
+#pragma once
+
+#include "Controls.h"
+#include "Dialogs.h"
+#include "Form.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class DbConnection;
+class DbQuery;
+class IniFile;
+
+class TMainFrm : public winui::Form {
+public:
+    TMainFrm(); // lays out the window (MainFrmLayout.cpp) and runs FormCreate
+    ~TMainFrm() override;
+
+    // Header
+    winui::Panel Panel1;
+    winui::ImageBox Image1;
+    winui::Label Label1, Label11;
+    // Pages
+    winui::PageControl cxPageControl1;
+    winui::Panel s1, cxTabSheet1, s2, s3, s4;
+    winui::Panel Panel2;
+    winui::Memo cxMemo1;
+    winui::CheckBox CheckBox1;
+    winui::Label Label10;
+    winui::Memo Memo1;
+    winui::Label Label2, Label7, Label3, Label6, Label8, Label9;
+    winui::Edit SetpDirET, ResDirET, mrBackUPet;
+    winui::Button SpeedButton1, SpeedButton2, SpeedButton3;
+    winui::CheckBox HaveOldInfoCB;
+    winui::Label Label4;
+    winui::ProgressBar PB;
+    winui::Memo cxMemo2;
+    winui::Label Label5;
+    // Buttons
+    winui::Panel Panel3;
+    winui::Button UpBT, nextOkbt;
+    // Components without a place on a page
+    winui::FolderPicker cxShellBrowserDialog1, cxShellBrowserDialog2;
+    winui::Timer Timer1;
+
+    // Wizard state, alive for the whole run.
+    int StepIndex = 0;
+    bool KeepOld = false;
+    std::wstring OldInstallDir;
+    std::wstring ShortcutPath;
+    std::unique_ptr<std::vector<std::wstring>> RepairCommands;
+    std::unique_ptr<::DbConnection> DbConnection;
+    std::unique_ptr<::DbQuery> DbQuery;
+
+    // Handlers
+    void FormCreate();
+    void FormClose();
+    void CheckBox1Click();
+    void nextOkbtClick();
+    void UpBTClick();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void Timer1Timer();
+    void RepairBatchMsg();
+
+    bool KeepOldInfo() const;
+
+    // Steps of the wizard (DataComponents.cpp, OldInstall.cpp, AppConfig.cpp).
+    bool CheckDataComponents();
+    void DetectOldInstall();
+    void WriteAppConfig();
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFormClose() override { FormClose(); }
+
+private:
+    void CreateControls();
+    void RunInstallStep();
+    void ExtractProgramFiles(const IniFile& manifest);
+    void ExtractResourceFiles(const IniFile& manifest);
+};

@@ -8,6 +8,6 @@ bash scripts/build.sh
 source scripts/wine-env.sh
 wine_prefix_init
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  exec "$WINE" build/win64/viewer/Kelpview.exe
+  exec "$WINE" build/win64/setup/Tarvosetup.exe
 fi
 exec bash scripts/demo.sh

@@ -24,13 +24,6 @@ constexpr DWORD kTimeoutMs = 10000;
 
 std::wstring g_kelpview;
 
-std::wstring WindowsName(std::wstring name)
-{
-    if (!name.empty() && name[0] == L'/') name = L"Z:" + name;
-    for (wchar_t& c : name)
-        if (c == L'/') c = L'\\';
-    return name;
-}
 
 std::wstring KelpviewOfThisBuild()
 {
@@ -40,43 +33,6 @@ std::wstring KelpviewOfThisBuild()
     name.erase(name.find_last_of(L'\\') + 1);
     return name + L"..\\..\\viewer\\Kelpview.exe";
 }
-
-// A program started for one test; it is ended with the test, however the test ends.
-class RunningProgram {
-public:
-    explicit RunningProgram(const std::wstring& path)
-    {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        std::wstring commandLine = L"\"" + path + L"\"";
-        if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info)) {
-            startError_ = GetLastError();
-            return;
-        }
-        process_.Reset(info.hProcess);
-        CloseHandle(info.hThread);
-        id_ = info.dwProcessId;
-    }
-    ~RunningProgram()
-    {
-        if (!process_) return;
-        TerminateProcess(process_.Get(), 0);
-        WaitForSingleObject(process_.Get(), kTimeoutMs);
-    }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    bool Started() const { return static_cast<bool>(process_); }
-    DWORD Id() const { return id_; }
-    DWORD StartError() const { return startError_; }
-
-private:
-    uidriver::UniqueHandle process_;
-    DWORD id_ = 0;
-    DWORD startError_ = 0;
-};
 
 class KelpviewE2e : public ::testing::Test {
 protected:
@@ -113,7 +69,7 @@ protected:
     }
 
     TempDir dir_;
-    RunningProgram program_{g_kelpview};
+    uidriver::RunningProgram program_{g_kelpview};
     HWND window_ = nullptr;
 };
 
@@ -185,7 +141,7 @@ TEST_F(KelpviewE2e, RefusedNameShowsTheInfoBoxAndTheWindowStaysUsable)
 int wmain(int argc, wchar_t** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    g_kelpview = argc > 1 ? WindowsName(argv[1]) : KelpviewOfThisBuild();
+    g_kelpview = argc > 1 ? uidriver::WindowsPathOf(argv[1]) : KelpviewOfThisBuild();
     const DWORD attributes = GetFileAttributesW(g_kelpview.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         std::fprintf(stderr, "viewer_e2e_tests: Kelpview.exe not found; give its path\n");

@@ -294,4 +294,41 @@ void PostClose(HWND window)
     Post(window, WM_CLOSE, 0, 0, "close");
 }
 
+std::wstring WindowsPathOf(std::wstring name)
+{
+    if (!name.empty() && name[0] == L'/') name = L"Z:" + name;
+    if (name.size() > 1 && name[0] == L'Z' && name[1] == L':')
+        for (wchar_t& c : name)
+            if (c == L'/') c = L'\\';
+    return name;
+}
+
+RunningProgram::RunningProgram(const std::wstring& path, const std::wstring& workingDir)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring commandLine = L"\"" + path + L"\"";
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info)) {
+        startError_ = GetLastError();
+        return;
+    }
+    process_.Reset(info.hProcess);
+    CloseHandle(info.hThread);
+    id_ = info.dwProcessId;
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (!process_ || WaitForExit(0)) return;
+    TerminateProcess(process_.Get(), 0);
+    WaitForSingleObject(process_.Get(), 10000);
+}
+
+bool RunningProgram::WaitForExit(DWORD timeoutMs) const
+{
+    return WaitForSingleObject(process_.Get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
 } // namespace uidriver

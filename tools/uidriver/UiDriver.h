@@ -45,6 +45,29 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// A Linux path ("/x/y") as Wine sees it ("Z:\\x\\y"); other names stay as they are.
+std::wstring WindowsPathOf(std::wstring name);
+
+// A program started from outside; it is ended with its owner unless it has ended.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& path, const std::wstring& workingDir = L"");
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool Started() const { return static_cast<bool>(process_); }
+    DWORD Id() const { return id_; }
+    DWORD StartError() const { return startError_; }
+    // Waits for the program to end by itself; false when it is still running.
+    bool WaitForExit(DWORD timeoutMs) const;
+
+private:
+    UniqueHandle process_;
+    DWORD id_ = 0;
+    DWORD startError_ = 0;
+};
+
 // Polls the condition until it holds (true) or the time is up (false).
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = kPollMs);
 

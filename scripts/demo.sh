@@ -55,7 +55,8 @@ sleep 1; shot setup-5-installed
 echo "install log:"
 drive gettext "$setup_caption" "${ctl[IdCxMemo2]}"
 drive click "$setup_caption" "${ctl[IdNextOkbt]}"
-"$WINESERVER" -w
+while drive wait "$setup_caption" 200 >/dev/null 2>&1; do sleep 0.2; done
+echo "Tarvosetup closed"
 
 # --- Kelpview --------------------------------------------------------------------------
 kelp_caption="3Zuveroru v1.0(支持max2012及以下所有版本)-Tarvo网出品"

@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libsqlite3-dev sqlite3
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
-  tcl dpkg-dev xz-utils python3
+  tcl dpkg-dev xz-utils python3 bc
 )
 
 have_all=1

@@ -21,6 +21,9 @@ source scripts/xvfb.sh
 wine_prefix_init
 xvfb_start || exit 1
 trap '"$WINESERVER" -k 2>/dev/null; xvfb_stop' EXIT
-"$WINESERVER" -p   # one server for the whole run
+# One server for the whole run, with Wine's services started up front: started by the
+# first test instead, they would hold that test's output pipe open until the end.
+"$WINESERVER" -p
+"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
 ctest --preset win64 || status=1
 exit $status

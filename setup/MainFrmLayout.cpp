@@ -1,4 +1,5 @@
 // Tarvosetup's window as the user sees it: header, the pages of the wizard, buttons.
+#include "Database.h"
 #include "MainUnit.h"
 #include "SetupIds.h"
 #include "SetupResources.h"

@@ -216,6 +216,35 @@ TEST(MaxMarkerSearch, EmptyFeedsChangeNothing)
     EXPECT_EQ(search.Release(), 10500);
 }
 
+TEST(MaxMarkerSearch, EveryPositionInBuffersOfSeveralScanRounds)
+{
+    // The vector scan takes 64 positions a round and leaves the rest to the portable one;
+    // its loads are unaligned. An occurrence at every position of buffers of every length
+    // up to several rounds, from start addresses of every alignment, amid filler whose
+    // near misses pass the scan's first filter (0x42, then 0x11 three bytes on). A second
+    // occurrence near the end must not win over the first.
+    const Bytes first = Occurrence(10001), second = Occurrence(10002);
+    for (std::size_t size = 12; size <= 210; ++size) {
+        SCOPED_TRACE(testing::Message() << "size " << size);
+        for (std::size_t at = 0; at + 12 <= size; ++at) {
+            Bytes file = Filler(size);
+            std::copy(first.begin(), first.end(), file.begin() + at);
+            if (at + 24 <= size) std::copy(second.begin(), second.end(), file.end() - 12);
+            for (std::size_t shift = 0; shift < 16; ++shift) {
+                Bytes shifted(shift, 0xEE);
+                shifted.insert(shifted.end(), file.begin(), file.end());
+                MaxMarkerSearch search;
+                EXPECT_TRUE(search.Feed(shifted.data() + shift, size));
+                ASSERT_EQ(search.Release(), 10001) << "at " << at << ", shift " << shift;
+            }
+        }
+        // The occurrence cut short by the end of the buffer.
+        Bytes cut = Filler(size);
+        std::copy(first.begin(), first.end() - 1, cut.end() - 11);
+        EXPECT_EQ(SearchWhole(cut), std::nullopt);
+    }
+}
+
 TEST(MaxMarkerSearch, LongStreamInMixedBlockSizes)
 {
     // Blocks of growing, uneven sizes over a long stream whose occurrence sits late.

@@ -32,6 +32,8 @@ int main(int argc, char** argv)
     }
     const Bytes occurrence = Occurrence(12000);
     const Bytes nearMiss = {0x42, 0x30, 0x60, 0x11, 0x00, 0x00, 0x00};
+    Bytes candidates; // 0x42 and, 3 bytes on, 0x11 at every fourth position
+    for (int i = 0; i < 20; ++i) candidates = candidates + Bytes{0x42, 0x42, 0x42, 0x11};
     const Bytes bodies[] = {
         occurrence,
         Bytes(occurrence.begin(), occurrence.end() - 1),
@@ -40,9 +42,14 @@ int main(int argc, char** argv)
         nearMiss + nearMiss + Bytes(40, 0x11) + nearMiss,
         Occurrence(8999) + Occurrence(15000),
         Bytes(300, 0x42) + Occurrence(65535),
+        // Positions whose bytes 0 and 3 match but the rest does not, across several
+        // 64-position rounds of the vector scan, then two occurrences close together.
+        Bytes(3) + candidates + candidates + nearMiss + candidates + Bytes(5) +
+            Occurrence(10000) + Bytes(7) + Occurrence(11000),
     };
     // Block layouts: the count byte, then the size bytes.
-    const Bytes layouts[] = {{0, 1}, {1, 5, 7}, {3, 0, 11, 12, 3}, {0, 0x81}, {2, 2, 0, 13}};
+    const Bytes layouts[] = {{0, 1},    {1, 5, 7},      {3, 0, 11, 12, 3},
+                             {0, 0x81}, {2, 2, 0, 13},  {0, 0xFF}, {1, 200, 0x82}};
     int written = 0;
     for (std::size_t l = 0; l < sizeof layouts / sizeof layouts[0]; ++l)
         for (std::size_t b = 0; b < sizeof bodies / sizeof bodies[0]; ++b) {

@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
-using namespace testing_support;
+using testing_support::MessageBoxRecorder;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::TestProgramTitle;
+using testing_support::WriteBytes;
 
 namespace {
 

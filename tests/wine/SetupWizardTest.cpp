@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
-using namespace testing_support;
+using testing_support::MessageBoxRecorder;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::TestProgramTitle;
+using testing_support::WriteBytes;
 
 namespace {
 
@@ -133,9 +137,11 @@ TEST_F(Wizard, FailedDirectoryGoesBackToTheDirectoryPage)
         EXPECT_TRUE(edits[c.failing]->Focused());
         // Directories before the failing one stay created; later ones are not made.
         const std::wstring paths[] = {c.program, c.resources, c.backup};
-        for (int i = 0; i < 3; ++i)
-            if (!paths[i].empty() && i != c.failing)
+        for (int i = 0; i < 3; ++i) {
+            if (!paths[i].empty() && i != c.failing) {
                 EXPECT_EQ(DirectoryExists(paths[i]), i < c.failing) << i;
+            }
+        }
     }
 }
 

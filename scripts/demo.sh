@@ -15,12 +15,16 @@ export TARVO_WINE_HOME="$root/build/demo-prefix/home"
 source scripts/wine-env.sh
 source scripts/xvfb.sh
 wine_prefix_init
+# Every program of the demo, the driver included, in one virtual desktop: it draws the
+# title bars that Xvfb alone lacks, and the driver sees the windows it holds.
+"$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
 xvfb_start
 trap '"$WINESERVER" -k 2>/dev/null; xvfb_stop' EXIT
 
 drive() { "$WINE" build/win64/tools/uidriver/uidriver.exe "$@"; }
 shot() { import -window root -crop 800x600+0+0 "$out/$1.png"; echo "screenshot: build/demo/$1.png"; }
-desktop() { "$WINE" explorer /desktop=tarvo,800x600 "$@" >/dev/null 2>&1 & }
+start() { "$WINE" "$@" >/dev/null 2>&1 & }
 
 # --- Tarvosetup ----------------------------------------------------------------------
 setup_caption="Tarvo资源管理系统 个人版 V1.42 安装程序"
@@ -32,7 +36,7 @@ IFS=',' read -ra names <<<"$ids"
 for name in "${names[@]}"; do ctl[$name]=$n; n=$((n + 1)); done
 
 cp build/win64/setup/Tarvosetup.exe "$WINEPREFIX/drive_c/Tarvosetup.exe"
-desktop 'C:\Tarvosetup.exe'
+start 'C:\Tarvosetup.exe'
 drive wait "$setup_caption" 20000 >/dev/null
 sleep 1; shot setup-1-agreement
 drive click "$setup_caption" "${ctl[IdCheckBox1]}"
@@ -66,7 +70,7 @@ import struct, sys
 body = b"\xd0\xcf\x11\xe0" + bytes(500) + bytes((0x42, 0x30, 0x60, 0x11, 0, 0, 0, 0, 0, 0)) + struct.pack("<H", 12000) + bytes(300)
 open(sys.argv[1], "wb").write(body)
 PY
-desktop 'C:\Tarvo\MirelMax\app\Kelpview.exe'
+start 'C:\Tarvo\MirelMax\app\Kelpview.exe'
 drive wait "$kelp_caption" 20000 >/dev/null
 drive settext "$kelp_caption" 104 'C:\demo-scene.max'
 drive click "$kelp_caption" 107

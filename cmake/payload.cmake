@@ -2,8 +2,8 @@
 # resource script by tools/payload_rc.py.
 include_guard(GLOBAL)
 
-set(TARVO_PAYLOAD_RC_TOOL ${CMAKE_CURRENT_LIST_DIR}/../tools/payload_rc.py)
-cmake_path(NORMAL_PATH TARVO_PAYLOAD_RC_TOOL)
+# Kept globally: the function may be called from any directory.
+set_property(GLOBAL PROPERTY TARVO_PAYLOAD_RC_TOOL ${CMAKE_CURRENT_LIST_DIR}/../tools/payload_rc.py)
 
 # tarvo_payload_rc(OUT_RC <file.rc> MANIFEST <setup.ini> ROOTS <dir>...
 #                  [DEPENDS <file or target>...] [TARGET <name>])
@@ -15,6 +15,8 @@ cmake_path(NORMAL_PATH TARVO_PAYLOAD_RC_TOOL)
 # custom target that brings the script up to date, for use from other directories.
 function(tarvo_payload_rc)
   cmake_parse_arguments(PARSE_ARGV 0 arg "" "OUT_RC;MANIFEST;TARGET" "ROOTS;DEPENDS")
+  get_property(TARVO_PAYLOAD_RC_TOOL GLOBAL PROPERTY TARVO_PAYLOAD_RC_TOOL)
+  cmake_path(NORMAL_PATH TARVO_PAYLOAD_RC_TOOL)
   if(NOT arg_OUT_RC OR NOT arg_MANIFEST OR NOT arg_ROOTS)
     message(FATAL_ERROR "tarvo_payload_rc: OUT_RC, MANIFEST and ROOTS are needed")
   endif()

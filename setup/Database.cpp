@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "Text.h"
 
 #include <sqlite3.h>
 
@@ -32,26 +33,8 @@ std::wstring Trim(const std::wstring& text)
     return text.substr(first, last - first);
 }
 
-std::string ToUtf8(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string bytes(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring FromUtf8(const char* text)
-{
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (n <= 1) return {};
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), n);
-    wide.pop_back(); // the terminator
-    return wide;
-}
+std::string ToUtf8(const std::wstring& text) { return winui::Narrow(text, CP_UTF8); }
+std::wstring FromUtf8(const char* text) { return winui::Widen(std::string(text), CP_UTF8); }
 
 // The engine's message for the last failure on the connection.
 AppError EngineError(sqlite3* db, int code)
@@ -66,13 +49,7 @@ AppError NotOpen() { return AppError(L"The database connection is not open"); }
 // The system's text for a COM failure, without the trailing line break.
 std::wstring SystemText(HRESULT hr)
 {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = n ? std::wstring(buffer, n) : std::wstring();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && IsBlank(text.back())) text.pop_back();
+    std::wstring text = winui::SystemMessage(static_cast<DWORD>(hr));
     if (text.empty()) {
         wchar_t code[32]; // a failure the system has no text for
         swprintf(code, 32, L"OLE error %08lX", static_cast<unsigned long>(hr));

@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "Handles.h"
+#include "Text.h"
 
 #include <windows.h>
 
@@ -42,26 +43,13 @@ bool ForceDirectories(const std::wstring& path)
 
 std::wstring SystemErrorText(unsigned long code)
 {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = n ? std::wstring(buffer, n) : L"System error " + std::to_wstring(code);
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    return text;
+    const std::wstring text = winui::SystemMessage(code);
+    return text.empty() ? L"System error " + std::to_wstring(code) : text;
 }
 
 std::string ToAnsi(const std::wstring& text)
 {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string bytes(n, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, nullptr);
-    return bytes;
+    return winui::Narrow(text, CP_ACP);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "MainUnit.h"
 #include "SetupIds.h"
 #include "SetupResources.h"
+#include "Text.h"
 
 #include <windows.h>
 
@@ -17,10 +18,7 @@ std::wstring LoadAgreement()
     if (!found) return L"";
     const auto* text = static_cast<const char*>(LockResource(LoadResource(self, found)));
     const int size = static_cast<int>(SizeofResource(self, found));
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text, size, nullptr, 0);
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, size, wide.data(), n);
-    return wide;
+    return winui::Widen(text, size, CP_UTF8);
 }
 
 } // namespace

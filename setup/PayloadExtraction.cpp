@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "Controls.h"
 #include "FileSystem.h"
+#include "Text.h"
 
 #include <windows.h>
 
@@ -20,13 +21,7 @@ void SaveResourceToFile(const std::wstring& name, const std::wstring& type,
 
 std::wstring SetupFolder()
 {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) break;
-        path.resize(path.size() * 2);
-    }
-    const std::wstring self(path.data());
+    const std::wstring self = winui::ProgramPath();
     return self.substr(0, self.find_last_of(L'\\'));
 }
 

@@ -2,21 +2,15 @@
 
 #include "AppError.h"
 #include "MessageBox.h"
+#include "Text.h"
 
 #include <new>
-#include <vector>
 
 namespace winui {
 
 std::wstring ApplicationTitle()
 {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) break;
-        path.resize(path.size() * 2);
-    }
-    std::wstring name(path.data());
+    std::wstring name = ProgramPath();
     const auto slash = name.find_last_of(L"\\/:");
     if (slash != std::wstring::npos) name.erase(0, slash + 1);
     const auto dot = name.find(L'.');
@@ -39,11 +33,7 @@ std::wstring ErrorMessageOf(const std::exception_ptr& error)
     } catch (const std::bad_alloc&) {
         return L"Out of memory";
     } catch (const std::exception& e) {
-        const char* text = e.what();
-        const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-        std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
-        if (n > 1) MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
-        return wide;
+        return Widen(std::string(e.what()), CP_ACP);
     } catch (...) {
         return L"Unknown error";
     }

@@ -77,5 +77,5 @@ for name in no-marker marker-end marker-start; do
   if awk -v r="$ratio" 'BEGIN { exit !(r < 0.8) }'; then echo "  below 0.8 of plain read"; status=1; fi
   if [ "$rss" -ge $((32 * 1024)) ]; then echo "  peak memory not under 32 MiB"; status=1; fi
 done
-echo "(marker-start: the probe stops after its first 1 MiB block, so its figure is the file size over a very short run)"
+echo "(marker-start: the probe stops after its first 256 KiB block, so its figure is the file size over a very short run)"
 exit $status

@@ -11,8 +11,9 @@
 
 namespace {
 
-// Large enough for sequential-read speed, small enough to keep memory flat.
-constexpr DWORD kBlockSize = 1 << 20;
+// Large enough for sequential-read speed, small enough to keep memory flat and to stay in
+// the CPU's L2 cache between the read and the search.
+constexpr DWORD kBlockSize = 256 << 10;
 
 bool IsExistingFile(const std::wstring& name)
 {

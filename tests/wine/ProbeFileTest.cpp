@@ -20,7 +20,7 @@ TEST(ProbeFile, FindsMarkersAcrossTheReadBlocks)
         unsigned release;
         const wchar_t* expected;
     } cases[] = {
-        {kMiB + 100, kMiB - 5, 13000, L"max2011"},      // straddles the first block boundary
+        {kMiB + 100, kMiB - 5, 13000, L"max2011"},      // straddles a read-block boundary
         {2 * kMiB + 12, 2 * kMiB, 10000, L"max2008"},   // the last 12 bytes
         {2 * kMiB + 11, 2 * kMiB, 10000, L"无法获取版本."}, // one byte short
         {12, 0, 9999, L"max9"},

@@ -30,12 +30,6 @@ std::wstring AsciiLower(std::wstring text)
     return text;
 }
 
-bool IsExistingFile(const std::wstring& name)
-{
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 } // namespace
 
 bool IsViewableName(const std::wstring& name)

@@ -15,13 +15,13 @@ namespace {
 // the CPU's L2 cache between the read and the search.
 constexpr DWORD kBlockSize = 256 << 10;
 
+} // namespace
+
 bool IsExistingFile(const std::wstring& name)
 {
     const DWORD attributes = GetFileAttributesW(name.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-} // namespace
 
 std::wstring GetMaxSceneVersion(const std::wstring& fileName)
 {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -83,6 +84,98 @@ protected:
                              << Ansi(Text(IdCxMemo2));
     }
 
+    // Accepts the agreement, passes the component check and waits for the directory page.
+    void GoToDirectoryPage()
+    {
+        Click(IdCheckBox1);
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return Enabled(IdNextOkbt); }, kTimeoutMs));
+        ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"下一步"));
+        Click(IdNextOkbt);
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetState(Control(IdUpBT)).visible; },
+                                        kTimeoutMs));
+        ASSERT_TRUE(uidriver::GetState(Control(IdPageS2)).visible);
+    }
+
+    // Clicks a "选择..." button and waits for its folder picker, modal to the window.
+    HWND OpenPicker(int button, const std::wstring& caption)
+    {
+        Click(button);
+        const HWND picker = uidriver::WaitForDialog(program->Id(), kTimeoutMs, caption);
+        if (!picker) throw uidriver::Error("no folder picker " + Ansi(caption));
+        EXPECT_EQ(uidriver::OwnerOf(picker), window);
+        EXPECT_FALSE(IsWindowEnabled(window)) << "the picker is not modal";
+        return picker;
+    }
+
+    // The folder tree's selection, from the top.
+    static std::vector<std::wstring> Selection(HWND picker)
+    {
+        const HWND tree = uidriver::FindControlOfClass(picker, L"SysTreeView32");
+        if (!tree) throw uidriver::Error("the picker has no folder tree");
+        return uidriver::TreeSelectionPath(tree);
+    }
+
+    // Whether the tree's selection ends in the given folders (the last one selected).
+    static bool SelectionEndsIn(HWND picker, const std::vector<std::wstring>& tail)
+    {
+        const std::vector<std::wstring> path = Selection(picker);
+        return path.size() >= tail.size() && std::equal(tail.begin(), tail.end(), path.end() - tail.size());
+    }
+
+    // Waits until the selection ends in the folders; false when it never does.
+    static bool SelectionReaches(HWND picker, const std::vector<std::wstring>& tail)
+    {
+        return uidriver::WaitUntil([&] { return SelectionEndsIn(picker, tail); }, kTimeoutMs);
+    }
+
+    void Close(HWND picker, int button)
+    {
+        uidriver::PressButton(picker, button);
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return !IsWindow(picker) || !IsWindowVisible(picker); }, kTimeoutMs))
+            << "the picker stays open";
+        ASSERT_TRUE(uidriver::WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }, kTimeoutMs));
+    }
+
+    // Waits until the control shows the text, then checks it.
+    void ExpectTextSoon(int id, const std::wstring& text)
+    {
+        uidriver::WaitUntil([&] { return Text(id) == text; }, kTimeoutMs);
+        EXPECT_EQ(Text(id), text);
+    }
+
+    // Lists every folder from the drive down to the folder. Wine's picker finds a folder
+    // by comparing the item IDs it makes while it walks its tree with those of the
+    // parsed name, byte for byte, and they carry each folder's last-access time. A
+    // folder changed since it was last listed gets a new access time (relatime) when
+    // the walk lists it, between the two, and the walk stops there. Listed now, the
+    // folders keep their access times through the walk.
+    static void ListFoldersOnPath(const std::wstring& folder)
+    {
+        for (std::size_t at = folder.find(L'\\'); at != std::wstring::npos; at = folder.find(L'\\', at + 1))
+            ListFolder(folder.substr(0, at + 1));
+        ListFolder(folder + L"\\");
+    }
+    static void ListFolder(const std::wstring& folder)
+    {
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE) return;
+        while (FindNextFileW(find, &found)) {
+        }
+        FindClose(find);
+    }
+
+    // Opens the picker, selects the folder in it and confirms it.
+    void PickFolder(int button, const std::wstring& caption, const std::wstring& folder,
+                    const std::vector<std::wstring>& tail)
+    {
+        ListFoldersOnPath(folder);
+        const HWND picker = OpenPicker(button, caption);
+        uidriver::SelectPickerFolder(picker, folder);
+        ASSERT_TRUE(SelectionReaches(picker, tail)) << "the picker did not select " << Ansi(folder);
+        ASSERT_NO_FATAL_FAILURE(Close(picker, IDOK));
+    }
+
     TempDir setupDir;
     TempDir installDir;
     std::unique_ptr<uidriver::RunningProgram> program;
@@ -134,12 +227,7 @@ TEST_F(SetupE2e, InstallsEveryPayloadFileAndFinishes)
 
 TEST_F(SetupE2e, DirectoryThatCannotBeCreatedIsReportedFromOutside)
 {
-    Click(IdCheckBox1);
-    ASSERT_TRUE(uidriver::WaitUntil([&] { return Enabled(IdNextOkbt); }, kTimeoutMs));
-    ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"下一步"));
-    Click(IdNextOkbt);
-    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetState(Control(IdUpBT)).visible; },
-                                    kTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
     uidriver::SetText(Control(IdSetpDirET), L"Q:\\Tarvo\\MirelMax");
     Click(IdNextOkbt);
     const auto box = uidriver::WaitForMessageBox(program->Id(), kTimeoutMs);
@@ -150,6 +238,72 @@ TEST_F(SetupE2e, DirectoryThatCannotBeCreatedIsReportedFromOutside)
     EXPECT_EQ(Text(IdNextOkbt), L"下一步");
     EXPECT_TRUE(uidriver::GetState(Control(IdUpBT)).visible);
     EXPECT_TRUE(uidriver::GetState(Control(IdPageS2)).visible);
+}
+
+TEST_F(SetupE2e, FolderPickersHaveTheirCaptionsAndCancelChangesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
+    struct Case {
+        int button;
+        int edit;
+        std::wstring caption;
+        std::wstring label;
+    };
+    // The backup directory has no picker of its own: it shares the resource library's.
+    const Case cases[] = {
+        {IdSpeedButton1, IdSetpDirET, L"选择程序安装目录", L"程序安装目录"},
+        {IdSpeedButton2, IdResDirET, L"选择资源库目录", L"资源库目录"},
+        {IdSpeedButton3, IdMrBackUPet, L"选择资源库目录", L"资源库目录"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Ansi(c.caption) + " from button " + std::to_string(c.button));
+        const std::wstring before = Text(c.edit);
+        ASSERT_FALSE(before.empty());
+        const HWND picker = OpenPicker(c.button, c.caption);
+        EXPECT_NE(uidriver::FindControl(picker, L"Static", c.label), nullptr) << "no label above the tree";
+        ASSERT_NO_FATAL_FAILURE(Close(picker, IDCANCEL));
+        EXPECT_EQ(Text(c.edit), before);
+    }
+}
+
+TEST_F(SetupE2e, ConfirmedFolderFillsTheEditAndItsPickerReopensThere)
+{
+    // The folders are made under %TEMP%, on drive C:: Wine's picker does not find
+    // folders below Z: by their names.
+    const std::wstring folderName = installDir.Path().substr(installDir.Path().find_last_of(L'\\') + 1);
+    const std::wstring programDir = installDir / L"程序 目录";
+    const std::wstring libraryDir = installDir / L"资源库";
+    ASSERT_TRUE(CreateDirectoryW(programDir.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(libraryDir.c_str(), nullptr));
+    const std::vector<std::wstring> programTail{folderName, L"程序 目录"};
+    const std::vector<std::wstring> libraryTail{folderName, L"资源库"};
+    ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
+    const std::wstring backupBefore = Text(IdMrBackUPet);
+
+    ASSERT_NO_FATAL_FAILURE(PickFolder(IdSpeedButton1, L"选择程序安装目录", programDir, programTail));
+    ExpectTextSoon(IdSetpDirET, programDir);
+    ListFoldersOnPath(programDir);
+    HWND picker = OpenPicker(IdSpeedButton1, L"选择程序安装目录");
+    EXPECT_TRUE(SelectionReaches(picker, programTail)) << "the picker does not start at the chosen folder";
+    ASSERT_NO_FATAL_FAILURE(Close(picker, IDCANCEL));
+    EXPECT_EQ(Text(IdSetpDirET), programDir);
+
+    // The resource library's picker is the backup directory's too: a folder chosen for
+    // the library is where the backup picker starts, and only the library's edit takes it.
+    ASSERT_NO_FATAL_FAILURE(PickFolder(IdSpeedButton2, L"选择资源库目录", libraryDir, libraryTail));
+    ExpectTextSoon(IdResDirET, libraryDir);
+    EXPECT_EQ(Text(IdMrBackUPet), backupBefore);
+    ListFoldersOnPath(libraryDir);
+    picker = OpenPicker(IdSpeedButton3, L"选择资源库目录");
+    EXPECT_TRUE(SelectionReaches(picker, libraryTail)) << "the backup picker does not start at the library";
+    ASSERT_NO_FATAL_FAILURE(Close(picker, IDCANCEL));
+    EXPECT_EQ(Text(IdMrBackUPet), backupBefore);
+
+    // The program picker keeps its own folder.
+    ListFoldersOnPath(programDir);
+    picker = OpenPicker(IdSpeedButton1, L"选择程序安装目录");
+    EXPECT_TRUE(SelectionReaches(picker, programTail));
+    ASSERT_NO_FATAL_FAILURE(Close(picker, IDCANCEL));
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlgs.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,9 +23,10 @@ using testing_support::TempDir;
 using testing_support::WriteBytes;
 
 constexpr DWORD kTimeoutMs = 10000;
+// What the window shows before anything is viewed.
+const std::wstring kStartMemo = L"可以直接把MAX文件拖入到软件上面查看.\r\n";
 
 std::wstring g_kelpview;
-
 
 std::wstring KelpviewOfThisBuild()
 {
@@ -66,6 +69,41 @@ protected:
         uidriver::WaitUntil([&] { return Text(IdMemo1) == memo && Text(IdEdit1) == result; }, kTimeoutMs);
         EXPECT_EQ(Text(IdMemo1), memo);
         EXPECT_EQ(Text(IdEdit1), result);
+    }
+
+    // Clicks "选择文件" and waits for the file dialog; checks that it is modal to the window.
+    HWND OpenFileDialog()
+    {
+        uidriver::PostClick(Control(IdButton1));
+        const HWND dialog = uidriver::WaitForDialog(program_.Id(), kTimeoutMs);
+        if (!dialog) throw uidriver::Error("the file dialog did not appear");
+        EXPECT_EQ(uidriver::OwnerOf(dialog), window_);
+        EXPECT_FALSE(IsWindowEnabled(window_)) << "the dialog is not modal";
+        return dialog;
+    }
+
+    // The file-name box: the edit of the name combo box, or the plain name edit of the
+    // dialog's other style.
+    static HWND FileNameBox(HWND dialog)
+    {
+        for (const int id : {cmb13, edt1})
+            if (const HWND box = uidriver::FindControlOfClass(dialog, L"Edit", id)) return box;
+        throw uidriver::Error("the file dialog has no file-name box");
+    }
+
+    // Types the name into the dialog and presses Open.
+    static void TypeAndOpen(HWND dialog, const std::wstring& name)
+    {
+        uidriver::SetText(FileNameBox(dialog), name);
+        uidriver::PressButton(dialog, IDOK);
+    }
+
+    // Waits until the dialog has gone and the window is usable again.
+    void ExpectDialogClosed(HWND dialog)
+    {
+        EXPECT_TRUE(uidriver::WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, kTimeoutMs))
+            << "the file dialog stays open";
+        EXPECT_TRUE(uidriver::WaitUntil([&] { return IsWindowEnabled(window_) != FALSE; }, kTimeoutMs));
     }
 
     TempDir dir_;
@@ -134,6 +172,80 @@ TEST_F(KelpviewE2e, RefusedNameShowsTheInfoBoxAndTheWindowStaysUsable)
     WriteBytes(scene, SceneBytes(1024, 0, 12500));
     View(scene);
     ExpectViewed(scene, L"max2010");
+}
+
+TEST_F(KelpviewE2e, OpenDialogOffersMaxFilesAndPutsTheChosenNameInTheBoxWithoutViewing)
+{
+    const std::wstring scene = dir_ / L"场景 一.max";
+    WriteBytes(scene, SceneBytes(4096, 2000, 12000));
+    ASSERT_EQ(Text(IdMemo1), kStartMemo);
+    ASSERT_EQ(Text(IdEdit1), L"");
+
+    const HWND dialog = OpenFileDialog();
+    const HWND types = uidriver::FindControlOfClass(dialog, L"ComboBox", cmb1);
+    ASSERT_NE(types, nullptr) << "the file dialog has no file-type box";
+    EXPECT_EQ(uidriver::ComboItems(types), (std::vector<std::wstring>{L"*.max", L"*.*"}));
+    EXPECT_EQ(uidriver::ComboSelection(types), 0);
+    EXPECT_EQ(uidriver::GetText(types), L"*.max");
+
+    TypeAndOpen(dialog, scene);
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return Text(IdMaxFileET) == scene; }, kTimeoutMs));
+    EXPECT_EQ(Text(IdMaxFileET), scene);
+    ExpectDialogClosed(dialog);
+    // Choosing a file only fills the box: nothing is viewed before "查看".
+    EXPECT_EQ(Text(IdMemo1), kStartMemo);
+    EXPECT_EQ(Text(IdEdit1), L"");
+
+    uidriver::PostClick(Control(IdButton2));
+    ExpectViewed(scene, L"max2010");
+}
+
+TEST_F(KelpviewE2e, CancelledOpenDialogChangesNothing)
+{
+    const std::wstring scene = dir_ / L"scene.max";
+    WriteBytes(scene, SceneBytes(1024, 10, 12000));
+    const std::wstring typed = dir_ / L"typed before.max";
+    uidriver::SetText(Control(IdMaxFileET), typed);
+
+    const HWND dialog = OpenFileDialog();
+    uidriver::SetText(FileNameBox(dialog), scene); // typed, but then cancelled
+    uidriver::PressButton(dialog, IDCANCEL);
+    ExpectDialogClosed(dialog);
+
+    EXPECT_EQ(Text(IdMaxFileET), typed);
+    EXPECT_EQ(Text(IdMemo1), kStartMemo);
+    EXPECT_EQ(Text(IdEdit1), L"");
+}
+
+// The default extension is "max": a name typed without one gets it when that file exists.
+TEST_F(KelpviewE2e, NameWithoutExtensionGetsMax)
+{
+    const std::wstring scene = dir_ / L"scene.max";
+    WriteBytes(scene, SceneBytes(1024, 10, 12000));
+
+    // A full name without the extension.
+    HWND dialog = OpenFileDialog();
+    TypeAndOpen(dialog, dir_ / L"scene");
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return Text(IdMaxFileET) == scene; }, kTimeoutMs));
+    EXPECT_EQ(Text(IdMaxFileET), scene);
+    ExpectDialogClosed(dialog);
+
+    // The bare name in the dialog's current folder: a folder typed and opened becomes
+    // the current one, and the dialog stays open.
+    uidriver::SetText(Control(IdMaxFileET), L"");
+    dialog = OpenFileDialog();
+    TypeAndOpen(dialog, dir_.Path());
+    const HWND lookIn = uidriver::FindControlOfClass(dialog, L"ComboBox", cmb2);
+    ASSERT_NE(lookIn, nullptr) << "the file dialog has no folder box";
+    const std::wstring folderName = dir_.Path().substr(dir_.Path().find_last_of(L'\\') + 1);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetText(lookIn) == folderName; }, kTimeoutMs))
+        << "the dialog did not move into the folder";
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(Text(IdMaxFileET), L"");
+    TypeAndOpen(dialog, L"scene");
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return Text(IdMaxFileET) == scene; }, kTimeoutMs));
+    EXPECT_EQ(Text(IdMaxFileET), scene);
+    ExpectDialogClosed(dialog);
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "UiDriver.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <cstring>
+#include <cwchar>
 
 namespace uidriver {
 
@@ -74,6 +76,75 @@ HWND FirstTopWindow(const std::function<bool(HWND)>& match)
 
 bool BelongsTo(HWND window, DWORD processId) { return processId == 0 || ProcessOf(window) == processId; }
 
+// Memory in the process of a window, for messages whose parameter points to memory the
+// receiver reads or writes: the system carries such pointers to another process
+// only for a few standard messages. Freed at the end unless kept: a message that was
+// posted, or that timed out and may still be handled, uses it later.
+class RemoteBlock {
+public:
+    RemoteBlock(HWND window, std::size_t size, const char* action) : action_(action), size_(size)
+    {
+        process_.Reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                   ProcessOf(window)));
+        if (!process_) Fail(action_ + ": cannot open the target process");
+        address_ = static_cast<char*>(
+            VirtualAllocEx(process_.Get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        if (!address_) Fail(action_ + ": cannot allocate in the target process");
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+    ~RemoteBlock()
+    {
+        if (!kept_) VirtualFreeEx(process_.Get(), address_, 0, MEM_RELEASE);
+    }
+
+    // The address at the offset, as the target sees it.
+    char* At(std::size_t offset) const { return address_ + offset; }
+
+    void Write(std::size_t offset, const void* data, std::size_t size)
+    {
+        SIZE_T done = 0;
+        if (offset + size > size_ || !WriteProcessMemory(process_.Get(), At(offset), data, size, &done) ||
+            done != size)
+            Fail(action_ + ": cannot write into the target process");
+    }
+
+    void Read(std::size_t offset, void* data, std::size_t size) const
+    {
+        SIZE_T done = 0;
+        if (offset + size > size_ || !ReadProcessMemory(process_.Get(), At(offset), data, size, &done) ||
+            done != size)
+            Fail(action_ + ": cannot read from the target process");
+    }
+
+    // Sends the message with the address at the offset as lParam.
+    LRESULT Send(HWND window, UINT message, WPARAM wParam, std::size_t offset)
+    {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(At(offset)), SMTO_ABORTIFHUNG,
+                                 kMessageTimeoutMs, &result)) {
+            kept_ = true;
+            Fail(action_ + ": the window did not answer");
+        }
+        return static_cast<LRESULT>(result);
+    }
+
+    // Posts the message with the block's address as wParam; the block stays.
+    void PostAsWParam(HWND window, UINT message)
+    {
+        if (!PostMessageW(window, message, reinterpret_cast<WPARAM>(At(0)), 0))
+            Fail(action_ + ": cannot post");
+        kept_ = true;
+    }
+
+private:
+    std::string action_;
+    std::size_t size_;
+    UniqueHandle process_;
+    char* address_ = nullptr;
+    bool kept_ = false;
+};
+
 } // namespace
 
 UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept
@@ -143,6 +214,18 @@ HWND FindControl(HWND parent, const std::wstring& className, const std::wstring&
     });
 }
 
+HWND FindControlOfClass(HWND parent, const std::wstring& className, std::optional<int> controlId)
+{
+    return FirstChild(parent, [&](HWND child) {
+        return lstrcmpiW(ClassOf(child).c_str(), className.c_str()) == 0 &&
+               (!controlId || GetDlgCtrlID(child) == *controlId);
+    });
+}
+
+HWND DialogItem(HWND dialog, int controlId) { return dialog ? GetDlgItem(dialog, controlId) : nullptr; }
+
+HWND OwnerOf(HWND window) { return window ? GetWindow(window, GW_OWNER) : nullptr; }
+
 std::wstring ClassOf(HWND window)
 {
     wchar_t name[256];
@@ -184,12 +267,103 @@ ControlState GetState(HWND control)
     return state;
 }
 
-HWND FindMessageBox(DWORD processId, const std::optional<std::wstring>& caption)
+std::vector<std::wstring> ComboItems(HWND combo)
+{
+    RequireWindow(combo, "combo");
+    const LRESULT count = SendWithin(combo, CB_GETCOUNT, 0, 0, "combo");
+    if (count == CB_ERR) throw Error("combo: not a combo box");
+    std::vector<std::wstring> items;
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendWithin(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, "combo");
+        if (length == CB_ERR) throw Error("combo: item " + std::to_string(i) + " has gone");
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        const LRESULT copied = SendWithin(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                                          reinterpret_cast<LPARAM>(text.data()), "combo");
+        if (copied == CB_ERR) throw Error("combo: item " + std::to_string(i) + " has gone");
+        text.resize(static_cast<std::size_t>(copied < length ? copied : length));
+        items.push_back(text);
+    }
+    return items;
+}
+
+int ComboSelection(HWND combo)
+{
+    RequireWindow(combo, "combo");
+    return static_cast<int>(SendWithin(combo, CB_GETCURSEL, 0, 0, "combo"));
+}
+
+std::vector<std::wstring> TreeSelectionPath(HWND tree)
+{
+    RequireWindow(tree, "tree");
+    // TVITEMW first, the text buffer after it.
+    constexpr std::size_t kTextAt = (sizeof(TVITEMW) + 15) / 16 * 16;
+    constexpr std::size_t kTextChars = 1024;
+    RemoteBlock block(tree, kTextAt + kTextChars * sizeof(wchar_t), "tree");
+
+    std::vector<std::wstring> path;
+    auto item = reinterpret_cast<HTREEITEM>(SendWithin(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, "tree"));
+    while (item) {
+        TVITEMW request{};
+        request.mask = TVIF_TEXT;
+        request.hItem = item;
+        request.pszText = reinterpret_cast<LPWSTR>(block.At(kTextAt));
+        request.cchTextMax = static_cast<int>(kTextChars);
+        const wchar_t none = L'\0';
+        block.Write(kTextAt, &none, sizeof none);
+        block.Write(0, &request, sizeof request);
+        if (!block.Send(tree, TVM_GETITEMW, 0, 0)) throw Error("tree: an item has gone");
+        // The tree may answer with a text of its own instead of filling the buffer.
+        TVITEMW answer{};
+        block.Read(0, &answer, sizeof answer);
+        const std::size_t textAt =
+            static_cast<std::size_t>(reinterpret_cast<char*>(answer.pszText) - block.At(0));
+        if (answer.pszText == nullptr || textAt != kTextAt)
+            throw Error("tree: the item's text is not in the buffer");
+        std::wstring text(kTextChars, L'\0');
+        block.Read(kTextAt, text.data(), kTextChars * sizeof(wchar_t));
+        text.resize(std::wcslen(text.c_str()));
+        path.push_back(text);
+        item = reinterpret_cast<HTREEITEM>(
+            SendWithin(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item), "tree"));
+    }
+    return std::vector<std::wstring>(path.rbegin(), path.rend());
+}
+
+HWND FindDialog(DWORD processId, const std::optional<std::wstring>& caption)
 {
     return FirstTopWindow([&](HWND window) {
         return IsWindowVisible(window) && ClassOf(window) == L"#32770" && BelongsTo(window, processId) &&
                (!caption || CaptionOf(window) == *caption);
     });
+}
+
+HWND WaitForDialog(DWORD processId, DWORD timeoutMs, const std::optional<std::wstring>& caption)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindDialog(processId, caption)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+void PressButton(HWND dialog, int buttonId)
+{
+    RequireWindow(dialog, "press");
+    const HWND button = GetDlgItem(dialog, buttonId);
+    if (!button) throw Error("press: the dialog has no button " + std::to_string(buttonId));
+    Post(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button), "press");
+}
+
+void SelectPickerFolder(HWND picker, const std::wstring& folder)
+{
+    RequireWindow(picker, "pick");
+    const std::size_t size = (folder.size() + 1) * sizeof(wchar_t);
+    RemoteBlock block(picker, size, "pick");
+    block.Write(0, folder.c_str(), size);
+    block.Send(picker, BFFM_SETSELECTIONW, TRUE, 0);
+}
+
+HWND FindMessageBox(DWORD processId, const std::optional<std::wstring>& caption)
+{
+    return FindDialog(processId, caption);
 }
 
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, DWORD timeoutMs,
@@ -231,8 +405,8 @@ void PressOk(HWND box)
 {
     RequireWindow(box, "msgbox-ok");
     for (const int id : {IDOK, IDCANCEL}) {
-        if (const HWND button = GetDlgItem(box, id)) {
-            Post(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button), "msgbox-ok");
+        if (GetDlgItem(box, id)) {
+            PressButton(box, id);
             return;
         }
     }
@@ -267,25 +441,9 @@ void DropFiles(HWND target, const std::vector<std::wstring>& files, std::optiona
     std::memcpy(block.data(), &header, sizeof header);
     std::memcpy(block.data() + sizeof header, names.data(), names.size() * sizeof(wchar_t));
 
-    const DWORD processId = ProcessOf(target);
-    UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId));
-    if (!process) Fail("drop: cannot open the target process");
-    void* remote = VirtualAllocEx(process.Get(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remote) Fail("drop: cannot allocate in the target process");
-    SIZE_T written = 0;
-    if (!WriteProcessMemory(process.Get(), remote, block.data(), block.size(), &written) ||
-        written != block.size()) {
-        const DWORD error = GetLastError();
-        VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
-        SetLastError(error);
-        Fail("drop: cannot write into the target process");
-    }
-    if (!PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0)) {
-        const DWORD error = GetLastError();
-        VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
-        SetLastError(error);
-        Fail("drop: cannot post");
-    }
+    RemoteBlock remote(target, block.size(), "drop");
+    remote.Write(0, block.data(), block.size());
+    remote.PostAsWParam(target, WM_DROPFILES);
 }
 
 void PostClose(HWND window)

@@ -83,6 +83,18 @@ HWND WaitForTopWindow(const std::wstring& caption, DWORD timeoutMs, DWORD proces
 HWND FindControl(HWND parent, int controlId);
 HWND FindControl(HWND parent, const std::wstring& className, const std::wstring& text);
 
+// A descendant of `parent` of the window class (compared without regard to case),
+// and with the control ID when one is given.
+HWND FindControlOfClass(HWND parent, const std::wstring& className, std::optional<int> controlId = std::nullopt);
+
+// A control directly inside the dialog (GetDlgItem). Dialogs nest windows whose IDs
+// repeat those of their buttons (the file dialog's list view has ID 1, as OK has), so
+// a button is looked up here, not with FindControl.
+HWND DialogItem(HWND dialog, int controlId);
+
+// The window that owns a top-level window (the owner of a modal dialog), or nullptr.
+HWND OwnerOf(HWND window);
+
 // The window's class name, e.g. "Edit" or "#32770".
 std::wstring ClassOf(HWND window);
 
@@ -100,6 +112,34 @@ struct ControlState {
     int checked; // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE
 };
 ControlState GetState(HWND control);
+
+// The items of a combo box in their order, and the index of the selected one (CB_ERR
+// when none is). The system carries CB_GETLBTEXT across processes for combo boxes that
+// keep their strings, which every combo box read here does.
+std::vector<std::wstring> ComboItems(HWND combo);
+int ComboSelection(HWND combo);
+
+// The texts of a tree view's selected item and of its ancestors, the root's first;
+// empty when nothing is selected. The items are read through memory placed in the
+// target process, so the target must be of the caller's bitness (both 64-bit here).
+std::vector<std::wstring> TreeSelectionPath(HWND tree);
+
+// A visible dialog (class "#32770") of the process (0: any process), with the given
+// caption when one is given: a message box, a common dialog, a folder picker.
+HWND FindDialog(DWORD processId, const std::optional<std::wstring>& caption = std::nullopt);
+HWND WaitForDialog(DWORD processId, DWORD timeoutMs, const std::optional<std::wstring>& caption = std::nullopt);
+
+// Presses a button of a dialog by its ID: WM_COMMAND (BN_CLICKED) is posted to the
+// dialog, as the button itself sends it when clicked.
+void PressButton(HWND dialog, int buttonId);
+
+// Selects the folder in an open folder picker (SHBrowseForFolder) with
+// BFFM_SETSELECTION, as the picker's owner does; the picker expands its tree down to
+// the folder. The name is placed in the target process; same bitness as above.
+// Wine's picker (8.0) finds no folder below Z:, and on C: misses a folder whose
+// ancestors changed since they were last listed (its item IDs carry last-access
+// times); the caller checks the selection it gets.
+void SelectPickerFolder(HWND picker, const std::wstring& folder);
 
 struct MessageBoxInfo {
     HWND window;

@@ -138,9 +138,6 @@ void Panel::Create(Form& form, HWND parent, int id, Bounds bounds, bool border)
                 bounds, L"", id);
 }
 
-} // namespace winui
-
-namespace winui {
 
 void PageControl::ShowPage(int index)
 {

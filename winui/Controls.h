@@ -112,9 +112,6 @@ public:
     void Create(Form& form, HWND parent, int id, Bounds bounds, bool border = false);
 };
 
-} // namespace winui
-
-namespace winui {
 
 // TcxPageControl with its tabs hidden: pages are panels, one shown at a time.
 class PageControl : public Panel {

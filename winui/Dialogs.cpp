@@ -1,6 +1,10 @@
 #include "Dialogs.h"
 
+#include "ErrorReport.h"
+#include "MessageBox.h"
+
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -33,14 +37,6 @@ std::optional<std::wstring> OpenDialog::Execute(HWND owner) const
     return std::wstring(file.data());
 }
 
-} // namespace winui
-
-#include "ErrorReport.h"
-#include "MessageBox.h"
-
-#include <shlobj.h>
-
-namespace winui {
 
 namespace {
 

@@ -18,9 +18,6 @@ public:
     std::optional<std::wstring> Execute(HWND owner) const;
 };
 
-} // namespace winui
-
-namespace winui {
 
 // TcxShellBrowserDialog: a folder picker whose tree is rooted at the computer's
 // drives and which opens at the folder last confirmed in it.

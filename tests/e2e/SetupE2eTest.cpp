@@ -66,12 +66,7 @@ protected:
         ASSERT_NE(window, nullptr) << "Tarvosetup's window did not appear";
     }
 
-    HWND Control(int id) const
-    {
-        const HWND control = uidriver::FindControl(window, id);
-        if (!control) throw uidriver::Error("no control " + std::to_string(id));
-        return control;
-    }
+    HWND Control(int id) const { return uidriver::Control(window, id); }
     std::wstring Text(int id) const { return uidriver::GetText(Control(id)); }
     bool Enabled(int id) const { return uidriver::GetState(Control(id)).enabled; }
     void Click(int id) { uidriver::PostClick(Control(id)); }

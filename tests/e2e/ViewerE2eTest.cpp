@@ -46,12 +46,7 @@ protected:
         ASSERT_NE(window_, nullptr) << "Kelpview's window did not appear";
     }
 
-    HWND Control(int id) const
-    {
-        const HWND control = uidriver::FindControl(window_, id);
-        if (!control) throw uidriver::Error("no control " + std::to_string(id));
-        return control;
-    }
+    HWND Control(int id) const { return uidriver::Control(window_, id); }
     std::wstring Text(int id) const { return uidriver::GetText(Control(id)); }
 
     // Types the name and clicks "查看".

@@ -147,25 +147,6 @@ private:
 
 } // namespace
 
-UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept
-{
-    if (this != &other) Reset(other.Release());
-    return *this;
-}
-
-HANDLE UniqueHandle::Release()
-{
-    const HANDLE handle = handle_;
-    handle_ = nullptr;
-    return handle;
-}
-
-void UniqueHandle::Reset(HANDLE handle)
-{
-    if (*this) CloseHandle(handle_);
-    handle_ = handle;
-}
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs)
 {
     const ULONGLONG start = GetTickCount64();
@@ -200,6 +181,13 @@ HWND WaitForTopWindow(const std::wstring& caption, DWORD timeoutMs, DWORD proces
 HWND FindControl(HWND parent, int controlId)
 {
     return FirstChild(parent, [&](HWND child) { return GetDlgCtrlID(child) == controlId; });
+}
+
+HWND Control(HWND parent, int controlId)
+{
+    const HWND control = FindControl(parent, controlId);
+    if (!control) throw Error("no control " + std::to_string(controlId));
+    return control;
 }
 
 HWND FindControl(HWND parent, const std::wstring& className, const std::wstring& text)

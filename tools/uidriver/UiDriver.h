@@ -5,6 +5,8 @@
 // in time; the actions throw uidriver::Error when the target cannot be worked.
 #pragma once
 
+#include "Handles.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -25,25 +27,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Owns a kernel handle (process, thread, ...) and closes it.
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept;
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { Reset(); }
-
-    HANDLE Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Release();
-    void Reset(HANDLE handle = nullptr);
-
-private:
-    HANDLE handle_ = nullptr;
-};
+using UniqueHandle = winui::KernelHandle; // processes, threads
 
 // A Linux path ("/x/y") as Wine sees it ("Z:\\x\\y"); other names stay as they are.
 std::wstring WindowsPathOf(std::wstring name);
@@ -82,6 +66,8 @@ HWND WaitForTopWindow(const std::wstring& caption, DWORD timeoutMs, DWORD proces
 // A control anywhere below `parent` (children of children too).
 HWND FindControl(HWND parent, int controlId);
 HWND FindControl(HWND parent, const std::wstring& className, const std::wstring& text);
+// The same, for a control that must be there: throws Error when it is not.
+HWND Control(HWND parent, int controlId);
 
 // A descendant of `parent` of the window class (compared without regard to case),
 // and with the control ID when one is given.

@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "Com.h"
 #include "Text.h"
 
 #include <sqlite3.h>
@@ -46,38 +47,7 @@ AppError EngineError(sqlite3* db, int code)
 
 AppError NotOpen() { return AppError(L"The database connection is not open"); }
 
-// The system's text for a COM failure, without the trailing line break.
-std::wstring SystemText(HRESULT hr)
-{
-    std::wstring text = winui::SystemMessage(static_cast<DWORD>(hr));
-    if (text.empty()) {
-        wchar_t code[32]; // a failure the system has no text for
-        swprintf(code, 32, L"OLE error %08lX", static_cast<unsigned long>(hr));
-        text = code;
-    }
-    return text;
-}
-
-// COM on this thread for as long as it lives (a thread already in another apartment
-// is left as it is).
-class ComApartment {
-public:
-    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT hr_;
-};
-
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-using ComObject = std::unique_ptr<IUnknown, ComRelease>;
+using ComObject = winui::ComPtr<IUnknown>;
 
 // The ADO classes: ADODB.Connection and ADODB.Command.
 const CLSID kAdoConnection = {0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
@@ -89,7 +59,7 @@ ComObject CreateComObject(const CLSID& clsid)
     const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                         reinterpret_cast<void**>(&raw));
     ComObject object(raw);
-    if (FAILED(hr)) throw AppError(SystemText(hr));
+    if (FAILED(hr)) throw AppError(winui::SystemMessage(static_cast<DWORD>(hr)));
     return object;
 }
 
@@ -327,7 +297,7 @@ void DbQuery::Execute()
 DatabaseObjects CreateDatabaseObjects()
 {
     {
-        ComApartment apartment;
+        winui::ComApartment apartment;
         const ComObject connection = CreateComObject(kAdoConnection);
         const ComObject command = CreateComObject(kAdoCommand);
     }

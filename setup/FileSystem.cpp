@@ -41,22 +41,11 @@ bool ForceDirectories(const std::wstring& path)
     return CreateDirectoryW(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-std::wstring SystemErrorText(unsigned long code)
-{
-    const std::wstring text = winui::SystemMessage(code);
-    return text.empty() ? L"System error " + std::to_wstring(code) : text;
-}
-
-std::string ToAnsi(const std::wstring& text)
-{
-    return winui::Narrow(text, CP_ACP);
-}
-
 namespace {
 
 winui::AppError CannotCreate(const std::wstring& target, DWORD code)
 {
-    return winui::AppError(L"Cannot create file \"" + target + L"\". " + SystemErrorText(code));
+    return winui::AppError(L"Cannot create file \"" + target + L"\". " + winui::SystemMessage(code));
 }
 
 // A new empty file in the target's folder, to be moved over the target.

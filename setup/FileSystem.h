@@ -23,9 +23,3 @@ void WriteFileReplacing(const std::wstring& target, const void* data, std::size_
 // Copies a file over the target the same safe way; false when it cannot. Copying a
 // file onto itself does nothing and leaves it untouched.
 bool CopyFileReplacing(const std::wstring& source, const std::wstring& target);
-
-// The system's text for a Win32 error code, without the trailing line break.
-std::wstring SystemErrorText(unsigned long code);
-
-// Text in the system ANSI code page, as the setup program's text files hold it.
-std::string ToAnsi(const std::wstring& text);

@@ -6,6 +6,7 @@
 #include "PayloadExtraction.h"
 #include "SetupIds.h"
 #include "ShellIntegration.h"
+#include "Text.h"
 
 TMainFrm::~TMainFrm() = default;
 
@@ -94,7 +95,8 @@ void TMainFrm::RunInstallStep()
     ExtractProgramFiles(manifest);
     ExtractResourceFiles(manifest);
     const bool registered =
-        RegisterTvkFileType(ToAnsi(d + L"\\ZT_Portal.dll"), ToAnsi(d + L"\\kiwa.exe"), d + L"\\ZT_Icon.dll");
+        RegisterTvkFileType(winui::ToAnsi(d + L"\\ZT_Portal.dll"),
+                            winui::ToAnsi(d + L"\\kiwa.exe"), d + L"\\ZT_Icon.dll");
     cxMemo2.AddLine(registered ? L"注册TVK文件成功! " : L"注册TVK文件失败! ");
     WriteAppConfig();
     DeleteFileW(manifest.Path().c_str()); // a failed deletion is ignored

@@ -61,7 +61,7 @@ bool IsDatabaseEntry(const std::wstring& entry)
 void SaveUninstallList(const std::wstring& path, const std::vector<std::wstring>& lines)
 {
     std::string bytes;
-    for (const std::wstring& line : lines) bytes += ToAnsi(line) + "\r\n";
+    for (const std::wstring& line : lines) bytes += winui::ToAnsi(line) + "\r\n";
     WriteFileReplacing(path, bytes.data(), bytes.size());
 }
 

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include "Com.h"
 #include "ErrorReport.h"
 #include "MessageBox.h"
 
@@ -57,19 +58,11 @@ int CALLBACK PickerCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
     return 0;
 }
 
-struct ComInit {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ~ComInit()
-    {
-        if (SUCCEEDED(hr)) CoUninitialize();
-    }
-};
-
 } // namespace
 
 std::optional<std::wstring> FolderPicker::Execute(HWND owner)
 {
-    ComInit com;
+    ComApartment com;
     PIDLIST_ABSOLUTE drives = nullptr;
     SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &drives);
     PickerStart start{&title, &lastFolder_};

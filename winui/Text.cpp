@@ -1,5 +1,6 @@
 #include "Text.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace winui {
@@ -33,6 +34,14 @@ std::wstring SystemMessage(DWORD code)
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
+    if (text.empty()) {
+        wchar_t fallback[32];
+        if (code & 0x80000000u)
+            swprintf(fallback, 32, L"OLE error %08lX", static_cast<unsigned long>(code));
+        else
+            swprintf(fallback, 32, L"System error %lu", static_cast<unsigned long>(code));
+        text = fallback;
+    }
     return text;
 }
 

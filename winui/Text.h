@@ -14,8 +14,12 @@ inline std::wstring Widen(const std::string& bytes, UINT codePage)
     return Widen(bytes.data(), static_cast<int>(bytes.size()), codePage);
 }
 
+// Text in the system ANSI code page, as text files and foreign interfaces take it.
+inline std::string ToAnsi(const std::wstring& text) { return Narrow(text, CP_ACP); }
+
 // The system's text for an error code (Win32 or HRESULT), without the trailing line
-// break; empty when the system has none.
+// break; "System error N" (Win32) or "OLE error XXXXXXXX" (HRESULT) when the system has
+// none.
 std::wstring SystemMessage(DWORD code);
 
 // The full path of the running program's file.

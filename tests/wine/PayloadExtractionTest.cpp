@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "MainUnit.h"
 #include "PayloadExtraction.h"
+#include "Text.h"
 #include "WineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::TestProgramTitle;
 using testing_support::WriteBytes;
+using winui::ToAnsi;
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include "WineTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,24 +67,6 @@ std::wstring MachineString(const std::wstring& key, const std::wstring& name)
     return value;
 }
 
-// The target and working directory of a shell link file.
-std::pair<std::wstring, std::wstring> LinkTarget(const std::wstring& file)
-{
-    IShellLinkW* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link))))
-        return {};
-    const winui::ComPtr<IShellLinkW> ownedLink(link);
-    IPersistFile* persist = nullptr;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) return {};
-    const winui::ComPtr<IPersistFile> ownedFile(persist);
-    if (FAILED(persist->Load(file.c_str(), STGM_READ))) return {};
-    wchar_t path[MAX_PATH] = L"", workingDir[MAX_PATH] = L"";
-    link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
-    link->GetWorkingDirectory(workingDir, MAX_PATH);
-    return {path, workingDir};
-}
-
 std::wstring ImagePathOf(DWORD processId)
 {
     const winui::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
@@ -99,7 +80,7 @@ class SetupE2e : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartSetup()); }
 
-    // Copies Tarvosetup beside nothing else and waits for its window.
+    // Copies Tarvosetup into its own folder, starts it and waits for its window.
     void StartSetup()
     {
         ASSERT_TRUE(CopyFileW(g_setup.c_str(), (setupDir / L"Tarvosetup.exe").c_str(), FALSE));
@@ -389,7 +370,9 @@ TEST_F(SetupE2e, InstallOverARunningApplicationStopsItAndIntegratesWithTheShell)
     EXPECT_EQ(MachineString(L"software\\MirelMax", L"MirelMaxPath"), d);
     EXPECT_EQ(MachineString(L"software\\MirelMax", L"MirelLink"), shortcut);
     ASSERT_TRUE(FileExists(shortcut));
-    EXPECT_EQ(LinkTarget(shortcut), std::make_pair(d + L"\\kiwa.exe", d));
+    const ShellLinkContents link = ReadShellLink(shortcut);
+    EXPECT_EQ(link.path, d + L"\\kiwa.exe");
+    EXPECT_EQ(link.workingDir, d);
 
     // Opening a resource package through the shell starts the installed application
     // with the package.

@@ -12,7 +12,6 @@
 #include "WineTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <memory>
@@ -249,29 +248,6 @@ TEST_F(ShellIntegration, KeyThatCannotBeOpenedReadsEmptyAndFailsTheWrite)
 
 // ---- The desktop shortcut ----
 
-struct LinkContents {
-    std::wstring path;
-    std::wstring workingDir;
-    std::wstring arguments;
-};
-LinkContents ReadLink(const std::wstring& file)
-{
-    IShellLinkW* link = nullptr;
-    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_IShellLinkW, reinterpret_cast<void**>(&link)));
-    if (!link) return {};
-    const winui::ComPtr<IShellLinkW> owned(link);
-    IPersistFile* persist = nullptr;
-    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist));
-    const winui::ComPtr<IPersistFile> ownedFile(persist);
-    EXPECT_HRESULT_SUCCEEDED(persist->Load(file.c_str(), STGM_READ));
-    wchar_t path[MAX_PATH] = L"", workingDir[MAX_PATH] = L"", arguments[MAX_PATH] = L"";
-    link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
-    link->GetWorkingDirectory(workingDir, MAX_PATH);
-    link->GetArguments(arguments, MAX_PATH);
-    return {path, workingDir, arguments};
-}
-
 TEST_F(ShellIntegration, ShortcutIsSavedOnTheDesktopAndReplacedByTheNextOne)
 {
     const std::wstring expected = DesktopFolder() + L"\\Tarvo资源管理系统.lnk";
@@ -287,7 +263,7 @@ TEST_F(ShellIntegration, ShortcutIsSavedOnTheDesktopAndReplacedByTheNextOne)
     CreateDesktopShortcut(first + L"\\kiwa.exe", first, shortcutPath);
     EXPECT_EQ(shortcutPath, expected);
     ASSERT_TRUE(FileExists(expected));
-    LinkContents link = ReadLink(expected);
+    ShellLinkContents link = ReadShellLink(expected);
     EXPECT_EQ(link.path, first + L"\\kiwa.exe");
     EXPECT_EQ(link.workingDir, first);
     EXPECT_EQ(link.arguments, L"");
@@ -295,7 +271,7 @@ TEST_F(ShellIntegration, ShortcutIsSavedOnTheDesktopAndReplacedByTheNextOne)
     shortcutPath.clear();
     CreateDesktopShortcut(second + L"\\kiwa.exe", second, shortcutPath);
     EXPECT_EQ(shortcutPath, expected);
-    link = ReadLink(expected);
+    link = ReadShellLink(expected);
     EXPECT_EQ(link.path, second + L"\\kiwa.exe");
     EXPECT_EQ(link.workingDir, second);
 }

@@ -218,6 +218,28 @@ std::wstring DesktopFolder()
     return path;
 }
 
+ShellLinkContents ReadShellLink(const std::wstring& file)
+{
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return {};
+    IPersistFile* persist = nullptr;
+    ShellLinkContents contents;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+        if (SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+            wchar_t path[MAX_PATH] = L"", workingDir[MAX_PATH] = L"", arguments[MAX_PATH] = L"";
+            link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
+            link->GetWorkingDirectory(workingDir, MAX_PATH);
+            link->GetArguments(arguments, MAX_PATH);
+            contents = {path, workingDir, arguments};
+        }
+        persist->Release();
+    }
+    link->Release();
+    return contents;
+}
+
 InstallTraceGuard::InstallTraceGuard()
     : machineKey_(HKEY_LOCAL_MACHINE, L"software\\MirelMax"),
       extension_(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.tvk"),

@@ -97,6 +97,15 @@ private:
 // The current user's desktop folder, as the shell names it.
 std::wstring DesktopFolder();
 
+// What a shell link file holds, read back through the shell link object (the calling
+// thread needs a COM apartment); all empty when it cannot be loaded.
+struct ShellLinkContents {
+    std::wstring path;
+    std::wstring workingDir;
+    std::wstring arguments;
+};
+ShellLinkContents ReadShellLink(const std::wstring& file);
+
 // What an install leaves in the prefix for every later test: the values under
 // HKLM\software\MirelMax, the .tvk file type and the desktop shortcut. All of it is
 // put back as it was when the guard goes.

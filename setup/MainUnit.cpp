@@ -101,7 +101,7 @@ void TMainFrm::RunInstallStep()
     WriteAppConfig();
     DeleteFileW(manifest.Path().c_str()); // a failed deletion is ignored
     WriteMachineString(L"software\\MirelMax", L"MirelMaxPath", d);
-    ShortcutPath = CreateDesktopShortcut(d + L"\\kiwa.exe", d);
+    CreateDesktopShortcut(d + L"\\kiwa.exe", d, ShortcutPath);
     WriteMachineString(L"software\\MirelMax", L"MirelLink", ShortcutPath);
     nextOkbt.SetText(L"完成");
     nextOkbt.SetEnabled(true);

@@ -4,6 +4,7 @@
 //
 // Usage: setup_e2e_tests [gtest flags] <Tarvosetup.exe> <setup.ini> <payload root>...
 // Linux paths ("/x/y") are read as "Z:\x\y".
+#include "Com.h"
 #include "SetupIds.h"
 #include "UiDriver.h"
 #include "WineTestSupport.h"
@@ -55,9 +56,32 @@ std::wstring SourceOf(const std::wstring& entry)
     return L"";
 }
 
+// A string value under HKEY_LOCAL_MACHINE, or "<missing>".
+std::wstring MachineString(const std::wstring& key, const std::wstring& name)
+{
+    wchar_t value[1024];
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+std::wstring ImagePathOf(DWORD processId)
+{
+    const winui::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    if (!process || !QueryFullProcessImageNameW(process.Get(), 0, path, &size)) return L"";
+    return path;
+}
+
 class SetupE2e : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartSetup()); }
+
+    // Copies Tarvosetup into its own folder, starts it and waits for its window.
+    void StartSetup()
     {
         ASSERT_TRUE(CopyFileW(g_setup.c_str(), (setupDir / L"Tarvosetup.exe").c_str(), FALSE));
         program.reset(new uidriver::RunningProgram(setupDir / L"Tarvosetup.exe", setupDir.Path()));
@@ -171,6 +195,19 @@ protected:
         ASSERT_NO_FATAL_FAILURE(Close(picker, IDOK));
     }
 
+    // Walks the wizard from the agreement to "完成" with the three directories.
+    void InstallInto(const std::wstring& program, const std::wstring& resources, const std::wstring& backup)
+    {
+        ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
+        uidriver::SetText(Control(IdSetpDirET), program);
+        uidriver::SetText(Control(IdResDirET), resources);
+        uidriver::SetText(Control(IdMrBackUPet), backup);
+        ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"开始安装"));
+        ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"完成"));
+    }
+
+    winui::ComApartment com;
+    InstallTraceGuard restoreAfterwards; // the registry values, file type and shortcut
     TempDir setupDir;
     TempDir installDir;
     std::unique_ptr<uidriver::RunningProgram> program;
@@ -299,6 +336,64 @@ TEST_F(SetupE2e, ConfirmedFolderFillsTheEditAndItsPickerReopensThere)
     picker = OpenPicker(IdSpeedButton1, L"选择程序安装目录");
     EXPECT_TRUE(SelectionReaches(picker, programTail));
     ASSERT_NO_FATAL_FAILURE(Close(picker, IDCANCEL));
+}
+
+TEST_F(SetupE2e, InstallOverARunningApplicationStopsItAndIntegratesWithTheShell)
+{
+    const std::wstring d = installDir / L"Tarvo\\MirelMax";
+    const std::wstring r = installDir / L"Tarvo\\MirelRES";
+    const std::wstring b = installDir / L"Tarvo\\MirelBackUp";
+    ASSERT_NO_FATAL_FAILURE(InstallInto(d, r, b));
+    Click(IdNextOkbt);
+    ASSERT_TRUE(program->WaitForExit(kTimeoutMs));
+
+    // The application of that install runs from the program directory and keeps its
+    // executable in use.
+    uidriver::RunningProgram earlier(d + L"\\kiwa.exe", d);
+    ASSERT_TRUE(earlier.Started());
+    ASSERT_NE(uidriver::WaitForTopWindow(L"kiwa", kTimeoutMs, earlier.Id()), nullptr);
+    const HANDLE inUse = CreateFileW((d + L"\\kiwa.exe").c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    ASSERT_EQ(inUse, INVALID_HANDLE_VALUE) << "the running program's file can be written";
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+
+    ASSERT_NO_FATAL_FAILURE(StartSetup());
+    ASSERT_NO_FATAL_FAILURE(InstallInto(d, r, b));
+    EXPECT_EQ(uidriver::FindMessageBox(program->Id()), nullptr);
+    EXPECT_TRUE(earlier.WaitForExit(0)) << "the running application was not stopped";
+    EXPECT_TRUE(ReadBytes(d + L"\\kiwa.exe") == ReadBytes(SourceOf(L"\\kiwa.exe")));
+    const std::wstring log = Text(IdCxMemo2);
+    EXPECT_NE(log.find(L"\r\n注册TVK文件成功! \r\n"), std::wstring::npos) << Ansi(log);
+
+    const std::wstring shortcut = DesktopFolder() + L"\\Tarvo资源管理系统.lnk";
+    EXPECT_EQ(MachineString(L"software\\MirelMax", L"MirelMaxPath"), d);
+    EXPECT_EQ(MachineString(L"software\\MirelMax", L"MirelLink"), shortcut);
+    ASSERT_TRUE(FileExists(shortcut));
+    const ShellLinkContents link = ReadShellLink(shortcut);
+    EXPECT_EQ(link.path, d + L"\\kiwa.exe");
+    EXPECT_EQ(link.workingDir, d);
+
+    // Opening a resource package through the shell starts the installed application
+    // with the package.
+    const std::wstring package = installDir / L"模型 一.tvk";
+    WriteBytes(package, "package");
+    const auto opened = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", package.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    ASSERT_GT(opened, 32) << "the shell cannot open a .tvk file";
+    const HWND viewer = uidriver::WaitForTopWindow(L"kiwa", kTimeoutMs);
+    ASSERT_NE(viewer, nullptr) << "no application window";
+    const DWORD viewerProcess = uidriver::ProcessOf(viewer);
+    const winui::KernelHandle started(OpenProcess(PROCESS_TERMINATE, FALSE, viewerProcess));
+    EXPECT_EQ(ImagePathOf(viewerProcess), d + L"\\kiwa.exe");
+    const HWND text = uidriver::FindControlOfClass(viewer, L"Static");
+    ASSERT_NE(text, nullptr);
+    EXPECT_NE(uidriver::GetText(text).find(L"File: " + package), std::wstring::npos)
+        << Ansi(uidriver::GetText(text));
+    if (started) TerminateProcess(started.Get(), 0);
+
+    Click(IdNextOkbt);
+    EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
 }
 
 } // namespace

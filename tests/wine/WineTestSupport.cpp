@@ -129,4 +129,123 @@ std::wstring TestProgramTitle()
     return name.substr(0, name.find(L'.'));
 }
 
+namespace {
+
+using Key = RegistryKeyRestorer::Key;
+
+bool ReadKey(HKEY root, const std::wstring& subkey, Key& key)
+{
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+    RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                     &longestName, &longestData, nullptr, nullptr);
+    for (DWORD i = 0; i < values; ++i) {
+        std::wstring name(longestName + 1, L'\0');
+        std::string data(longestData, '\0');
+        DWORD nameSize = longestName + 1, dataSize = longestData, type = 0;
+        if (RegEnumValueW(handle, i, name.data(), &nameSize, nullptr, &type,
+                          reinterpret_cast<BYTE*>(data.data()), &dataSize) != ERROR_SUCCESS)
+            continue;
+        key.values.push_back({name.substr(0, nameSize), type, data.substr(0, dataSize)});
+    }
+    for (DWORD i = 0; i < subkeys; ++i) {
+        std::wstring name(longestSubkey + 1, L'\0');
+        DWORD nameSize = longestSubkey + 1;
+        if (RegEnumKeyExW(handle, i, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            continue;
+        name.resize(nameSize);
+        Key child;
+        if (ReadKey(root, subkey + L"\\" + name, child)) key.subkeys.emplace_back(name, std::move(child));
+    }
+    RegCloseKey(handle);
+    return true;
+}
+
+void WriteKey(HKEY root, const std::wstring& subkey, const Key& key)
+{
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    for (const auto& value : key.values)
+        RegSetValueExW(handle, value.name.c_str(), 0, value.type,
+                       reinterpret_cast<const BYTE*>(value.data.data()),
+                       static_cast<DWORD>(value.data.size()));
+    RegCloseKey(handle);
+    for (const auto& [name, child] : key.subkeys) WriteKey(root, subkey + L"\\" + name, child);
+}
+
+} // namespace
+
+RegistryKeyRestorer::RegistryKeyRestorer(HKEY root, std::wstring subkey)
+    : root_(root), subkey_(std::move(subkey))
+{
+    existed_ = ReadKey(root_, subkey_, saved_);
+}
+
+RegistryKeyRestorer::~RegistryKeyRestorer()
+{
+    RegDeleteTreeW(root_, subkey_.c_str());
+    RegDeleteKeyW(root_, subkey_.c_str());
+    if (existed_) WriteKey(root_, subkey_, saved_);
+}
+
+FileRestorer::FileRestorer(std::wstring path) : path_(std::move(path))
+{
+    existed_ = FileExists(path_);
+    if (existed_) bytes_ = ReadBytes(path_);
+}
+
+FileRestorer::~FileRestorer()
+{
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path_.c_str());
+    if (existed_) {
+        try {
+            WriteBytes(path_, bytes_);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+std::wstring DesktopFolder()
+{
+    wchar_t path[MAX_PATH] = L"";
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)))
+        throw std::runtime_error("no desktop folder");
+    return path;
+}
+
+ShellLinkContents ReadShellLink(const std::wstring& file)
+{
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return {};
+    IPersistFile* persist = nullptr;
+    ShellLinkContents contents;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+        if (SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+            wchar_t path[MAX_PATH] = L"", workingDir[MAX_PATH] = L"", arguments[MAX_PATH] = L"";
+            link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH);
+            link->GetWorkingDirectory(workingDir, MAX_PATH);
+            link->GetArguments(arguments, MAX_PATH);
+            contents = {path, workingDir, arguments};
+        }
+        persist->Release();
+    }
+    link->Release();
+    return contents;
+}
+
+InstallTraceGuard::InstallTraceGuard()
+    : machineKey_(HKEY_LOCAL_MACHINE, L"software\\MirelMax"),
+      extension_(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.tvk"),
+      fileType_(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Tarvo.TVKFile"),
+      shortcut_(DesktopFolder() + L"\\Tarvo资源管理系统.lnk")
+{
+}
+
 } // namespace testing_support

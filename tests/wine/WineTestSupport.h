@@ -54,4 +54,70 @@ HDROP MakeDropHandle(const std::vector<std::wstring>& files);
 // The executable's name up to its first full stop: the caption of the error report.
 std::wstring TestProgramTitle();
 
+// A registry key with its values and subkeys, or its absence, saved now and put back as
+// it was when the restorer goes, however the test ended.
+class RegistryKeyRestorer {
+public:
+    RegistryKeyRestorer(HKEY root, std::wstring subkey);
+    ~RegistryKeyRestorer();
+    RegistryKeyRestorer(const RegistryKeyRestorer&) = delete;
+    RegistryKeyRestorer& operator=(const RegistryKeyRestorer&) = delete;
+
+    struct Value {
+        std::wstring name;
+        DWORD type;
+        std::string data;
+    };
+    struct Key {
+        std::vector<Value> values;
+        std::vector<std::pair<std::wstring, Key>> subkeys;
+    };
+
+private:
+    HKEY root_;
+    std::wstring subkey_;
+    bool existed_ = false;
+    Key saved_;
+};
+
+// A file's bytes, or its absence, saved now and put back when the restorer goes.
+class FileRestorer {
+public:
+    explicit FileRestorer(std::wstring path);
+    ~FileRestorer();
+    FileRestorer(const FileRestorer&) = delete;
+    FileRestorer& operator=(const FileRestorer&) = delete;
+
+private:
+    std::wstring path_;
+    bool existed_ = false;
+    std::string bytes_;
+};
+
+// The current user's desktop folder, as the shell names it.
+std::wstring DesktopFolder();
+
+// What a shell link file holds, read back through the shell link object (the calling
+// thread needs a COM apartment); all empty when it cannot be loaded.
+struct ShellLinkContents {
+    std::wstring path;
+    std::wstring workingDir;
+    std::wstring arguments;
+};
+ShellLinkContents ReadShellLink(const std::wstring& file);
+
+// What an install leaves in the prefix for every later test: the values under
+// HKLM\software\MirelMax, the .tvk file type and the desktop shortcut. All of it is
+// put back as it was when the guard goes.
+class InstallTraceGuard {
+public:
+    InstallTraceGuard();
+
+private:
+    RegistryKeyRestorer machineKey_;
+    RegistryKeyRestorer extension_;
+    RegistryKeyRestorer fileType_;
+    FileRestorer shortcut_;
+};
+
 } // namespace testing_support

@@ -1,7 +1,10 @@
 // Stands in for one of the product's programs: a window titled with the program's name
-// that stays until it is closed. As the main application it also shows where its
-// database is and the version its configuration names.
+// that stays until it is closed or the process is stopped. While it runs, the system
+// keeps its executable in use, so the file cannot be replaced. As the main application
+// it also shows where its database is, the version its configuration names and the
+// file it was asked to open.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -29,6 +32,11 @@ std::wstring WindowText(const std::wstring& self)
     GetPrivateProfileStringW(L"config", L"ver", L"", version, 64,
                              (folder + L"\\config\\config.ini").c_str());
     text += L"\r\nDatabase: " + folder + L"\\data\\kiwa.db\r\nVersion: " + version;
+    int count = 0;
+    if (wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        if (count > 1) text += std::wstring(L"\r\nFile: ") + arguments[1];
+        LocalFree(arguments);
+    }
 #endif
     return text;
 }
@@ -59,7 +67,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     if (!RegisterClassW(&windowClass)) return 1;
 
     const HWND window = CreateWindowExW(0, kWindowClass, name.c_str(), WS_OVERLAPPEDWINDOW,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, 520, 160, nullptr, nullptr,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, 520, 180, nullptr, nullptr,
                                         instance, nullptr);
     if (!window) return 1;
     RECT client;

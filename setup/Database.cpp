@@ -108,6 +108,23 @@ std::wstring DataSourceOf(const std::wstring& connectionString)
     return dataSource;
 }
 
+std::wstring AppDatabaseConnectionString(const std::wstring& programDir)
+{
+    std::wstring dataSource = programDir + L"\\data\\kiwa.db";
+    // Read back by DataSourceOf: a ';' would end the value, a quote or blank first would
+    // be taken for quoting or trimmed.
+    if (dataSource.find(L';') != std::wstring::npos || dataSource.find_first_of(L"\"' \t") == 0) {
+        std::wstring quoted = L"\"";
+        for (const wchar_t c : dataSource) {
+            quoted += c;
+            if (c == L'"') quoted += c;
+        }
+        dataSource = quoted + L"\"";
+    }
+    return L"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=" + dataSource +
+           L";Persist Security Info=True";
+}
+
 // --- DbConnection ---------------------------------------------------------------------
 
 void DbConnection::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }

@@ -21,6 +21,12 @@ class DbQuery;
 // with " or ' (a doubled quote stands for itself). Empty when there is none.
 std::wstring DataSourceOf(const std::wstring& connectionString);
 
+// The connection string of the application database "\data\kiwa.db" under a program
+// directory as typed: the Jet provider, an empty password, the file as Data Source and
+// Persist Security Info. A name that would end the value early (a ';' in it, a quote
+// first) goes in double quotes.
+std::wstring AppDatabaseConnectionString(const std::wstring& programDir);
+
 class DbConnection {
 public:
     DbConnection();

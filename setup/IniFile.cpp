@@ -1,4 +1,5 @@
 #include "IniFile.h"
+#include "AppError.h"
 
 #include <windows.h>
 
@@ -32,4 +33,18 @@ int IniFile::ReadInteger(const std::wstring& section, const std::wstring& key,
         if (value > 0x7fffffffLL) return defaultValue;
     }
     return static_cast<int>(negative ? -value : value);
+}
+
+void IniFile::WriteString(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& value)
+{
+    if (WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path_.c_str()))
+        return;
+    std::wstring fullName = path_;
+    if (const DWORD n = GetFullPathNameW(path_.c_str(), 0, nullptr, nullptr)) {
+        std::vector<wchar_t> buffer(n);
+        const DWORD written = GetFullPathNameW(path_.c_str(), n, buffer.data(), nullptr);
+        if (written > 0 && written < n) fullName.assign(buffer.data(), written);
+    }
+    throw winui::AppError(L"Unable to write to " + fullName);
 }

@@ -4,6 +4,7 @@
 #include "SetupIds.h"
 #include "SetupResources.h"
 #include "Text.h"
+#include "VendorSettings.h"
 
 #include <windows.h>
 
@@ -49,7 +50,7 @@ void TMainFrm::CreateControls()
     Label1.SetFont(MakeFont({L"黑体", 15, true, false, GB2312_CHARSET}));
     SetColors(Label1, text, window);
     Label11.Create(*this, Panel1.Handle(), IdLabel11, {104, 58, 330, 14},
-                   L"官方网址:http://www.tarvo.example");
+                   std::wstring(L"官方网址:") + kVendorWebAddress);
     SetColors(Label11, text, window);
 
     cxPageControl1.Create(*this, form, IdPageControl, {0, 97, 457, 192});

@@ -1,6 +1,7 @@
 // Tarvosetup's window: the five-page wizard and everything its steps drive.
 #pragma once
 
+#include "AppConfig.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "Form.h"
@@ -53,6 +54,8 @@ public:
     std::unique_ptr<std::vector<std::wstring>> RepairCommands;
     std::unique_ptr<::DbConnection> DbConnection;
     std::unique_ptr<::DbQuery> DbQuery;
+    // Time and random numbers of a new installation key (AppConfig.cpp).
+    InstallKeySource KeySource;
 
     // Handlers
     void FormCreate();

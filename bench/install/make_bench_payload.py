@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Writes a payload shaped like the shipped product for the install benchmark: a manifest
 (code page 936, CR LF, first section [Fcount]) and 39 files of about 31 MB in all, laid
-out at the top level and one folder below."""
+out at the top level and one folder below. The database and the configuration are real
+ones, as the install updates them: the shipped configuration, and a database of the
+product's schema filled up to its size."""
 import random
+import sqlite3
 import sys
 from pathlib import Path
 
@@ -26,6 +29,19 @@ FILES = [
 ]
 
 
+SOURCE = Path(__file__).resolve().parents[2]
+
+
+def write_database(path, size, rng):
+    db = sqlite3.connect(path)
+    db.executescript((SOURCE / "setup/payload/kiwa.sql").read_text(encoding="utf-8"))
+    db.execute("CREATE TABLE filler (data BLOB)")
+    for _ in range(size // 4096):
+        db.execute("INSERT INTO filler VALUES (?)", (rng.randbytes(3000),))
+    db.commit()
+    db.close()
+
+
 def main(out):
     out = Path(out)
     files = out / "files"
@@ -35,7 +51,12 @@ def main(out):
         lines.append(f"F{i}={entry}")
         path = files / entry.lstrip("\\").replace("\\", "/")
         path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_bytes(rng.randbytes(size))
+        if entry == "\\data\\kiwa.db":
+            write_database(path, size, rng)
+        elif entry == "\\config\\config.ini":
+            path.write_bytes((SOURCE / "setup/payload/files/config/config.ini").read_bytes())
+        else:
+            path.write_bytes(rng.randbytes(size))
     (out / "setup.ini").write_bytes(("\r\n".join(lines) + "\r\n").encode("gbk"))
 
 

@@ -1,9 +1,11 @@
 // Tarvosetup end to end: the built program, copied into a temporary folder, is walked
 // through the wizard from outside with the UI driver and installs its payload into
-// temporary directories; then every installed file is compared with its source.
+// temporary directories; then every installed file is compared with its source, and
+// the two that the install changes (config\config.ini, data\kiwa.db) are checked.
 //
 // Usage: setup_e2e_tests [gtest flags] <Tarvosetup.exe> <setup.ini> <payload root>...
 // Linux paths ("/x/y") are read as "Z:\x\y".
+#include "AppDatabaseFile.h"
 #include "Com.h"
 #include "SetupIds.h"
 #include "UiDriver.h"
@@ -74,6 +76,64 @@ std::wstring ImagePathOf(DWORD processId)
     DWORD size = MAX_PATH;
     if (!process || !QueryFullProcessImageNameW(process.Get(), 0, path, &size)) return L"";
     return path;
+}
+
+// The files that the install writes into after extracting them.
+const wchar_t kConfigEntry[] = L"\\config\\config.ini";
+const wchar_t kDatabaseEntry[] = L"\\data\\kiwa.db";
+
+std::vector<std::string> SplitLines(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t end = bytes.find("\r\n", at);
+        lines.push_back(bytes.substr(at, end - at));
+        at = end == std::string::npos ? bytes.size() : end + 2;
+    }
+    return lines;
+}
+
+// The shipped configuration with the lines of updateurl, ver and backupPath set to the
+// values the install writes: the padding before "=" goes, everything else stays.
+std::string ExpectedConfiguration(const std::wstring& backupDir)
+{
+    const std::pair<std::string, std::string> written[] = {
+        {"updateurl", "http://update.tarvo.example/update/update.cfm"},
+        {"ver", "1.42"},
+        {"backupPath", Ansi(backupDir)},
+    };
+    std::string expected;
+    for (const std::string& line : SplitLines(ReadBytes(SourceOf(kConfigEntry)))) {
+        std::string out = line;
+        const std::size_t equals = line.find('=');
+        std::string name = line.substr(0, equals == std::string::npos ? 0 : equals);
+        name.erase(name.find_last_not_of(' ') + 1);
+        for (const auto& [key, value] : written)
+            if (equals != std::string::npos && _stricmp(name.c_str(), key.c_str()) == 0) out = name + "=" + value;
+        expected += out + "\r\n";
+    }
+    return expected;
+}
+
+// The database and configuration of an install into d with the resource directory r
+// and the backup directory b, all as typed.
+void ExpectInstallWritten(const std::wstring& d, const std::wstring& r, const std::wstring& b)
+{
+    const std::vector<ConfigRow> rows = ConfigRows(d + kDatabaseEntry);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].mrrespath, r);
+    EXPECT_TRUE(IsLowerHexKey(rows[0].softkey)) << Ansi(rows[0].softkey);
+    EXPECT_EQ(ReadBytes(d + kConfigEntry), ExpectedConfiguration(b));
+}
+
+// The last two lines of the install log.
+void ExpectLogEndsWithTheDataStep(const std::wstring& log)
+{
+    const std::wstring tail = L"\r\n写入数据成功!\r\n已完成所有安装...";
+    std::wstring trimmed = log;
+    while (!trimmed.empty() && (trimmed.back() == L'\n' || trimmed.back() == L'\r')) trimmed.pop_back();
+    EXPECT_TRUE(trimmed.size() >= tail.size() && trimmed.compare(trimmed.size() - tail.size(), tail.size(), tail) == 0)
+        << "install log:\n" << Ansi(log);
 }
 
 class SetupE2e : public ::testing::Test {
@@ -223,7 +283,7 @@ TEST_F(SetupE2e, InstallsEveryPayloadFileAndFinishes)
     Click(IdCheckBox1);
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Enabled(IdNextOkbt); }, kTimeoutMs));
     ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"下一步")); // the component check passed
-    EXPECT_EQ(Text(IdMemo1), L"你的MDAC组件正常不用修复,点击下一步继续安装!");
+    ExpectTextSoon(IdMemo1, L"你的MDAC组件正常不用修复,点击下一步继续安装!"); // the click is posted
     Click(IdNextOkbt);
     ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetState(Control(IdUpBT)).visible; },
                                     kTimeoutMs));
@@ -243,15 +303,20 @@ TEST_F(SetupE2e, InstallsEveryPayloadFileAndFinishes)
         const std::wstring source = SourceOf(entry);
         ASSERT_FALSE(source.empty()) << "no source for the entry";
         ASSERT_TRUE(FileExists(d + entry));
-        EXPECT_TRUE(ReadBytes(d + entry) == ReadBytes(source)) << "installed file differs";
+        if (entry != kConfigEntry && entry != kDatabaseEntry) { // those two are checked below
+            EXPECT_TRUE(ReadBytes(d + entry) == ReadBytes(source)) << "installed file differs";
+        }
         uninstall += d + entry + L"\r\n";
     }
     uninstall += d + L"\\~tmp.ini\r\n";
     EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"), Ansi(uninstall));
     EXPECT_FALSE(FileExists(setupDir / L"setup.ini"));
 
+    ExpectInstallWritten(d, r, installDir / L"Tarvo\\MirelBackUp");
+
     const std::wstring log = Text(IdCxMemo2);
     EXPECT_NE(log.find(L"Extract \\data\\kiwa.db to " + d + L"\\data\\kiwa.db \r\n"), std::wstring::npos);
+    ExpectLogEndsWithTheDataStep(log);
 
     Click(IdNextOkbt); // "完成" ends the program
     EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
@@ -391,7 +456,20 @@ TEST_F(SetupE2e, InstallOverARunningApplicationStopsItAndIntegratesWithTheShell)
     EXPECT_NE(uidriver::GetText(text).find(L"File: " + package), std::wstring::npos)
         << Ansi(uidriver::GetText(text));
     if (started) TerminateProcess(started.Get(), 0);
+    Click(IdNextOkbt);
+    EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
+}
 
+TEST_F(SetupE2e, DirectoriesEndingInABackslashAreStoredAsTyped)
+{
+    const std::wstring d = installDir / L"Tarvo\\MirelMax";
+    const std::wstring r = installDir / L"Tarvo\\资源库\\";
+    const std::wstring b = installDir / L"Tarvo\\备份\\";
+    ASSERT_NO_FATAL_FAILURE(InstallInto(d, r, b));
+    EXPECT_EQ(uidriver::FindMessageBox(program->Id()), nullptr);
+
+    ExpectInstallWritten(d, r, b);
+    ExpectLogEndsWithTheDataStep(Text(IdCxMemo2));
     Click(IdNextOkbt);
     EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
 }

@@ -130,6 +130,30 @@ class ShippedManifest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
 
 
+class ShippedConfiguration(unittest.TestCase):
+    """setup/payload/files/config/config.ini: the installed application's settings, which
+    the setup program rewrites in part through the profile functions."""
+
+    def test_form_and_keys(self):
+        data = read(os.path.join(SOURCE, "setup", "payload", "files", "config", "config.ini"))
+        self.assertFalse(data.startswith(b"\xef\xbb\xbf"), "byte-order mark")
+        self.assertTrue(data.endswith(b"\r\n"))
+        lines = data[:-2].split(b"\r\n")
+        for number, line in enumerate(lines, 1):
+            self.assertNotIn(b"\n", line, f"line {number}")
+            self.assertNotIn(b"\r", line, f"line {number}")
+        text = [line.decode("gbk") for line in lines]  # raises on anything that is not GBK
+        self.assertEqual(text[0], "[config]")
+        keys = [line.split("=", 1)[0] for line in text[1:]]
+        # ver and updateurl are padded before "=", as the product writes them.
+        self.assertRegex(keys[0], r"^ver +$")
+        self.assertRegex(keys[1], r"^updateurl +$")
+        self.assertEqual(text[1].split("=", 1)[1], "1.42")
+        self.assertEqual(text[2].split("=", 1)[1], "http://update.tarvo.example/update/update.cfm")
+        self.assertIn("backupPath=", text)
+        self.assertEqual(len(keys), len({k.strip().lower() for k in keys}), "keys repeat")
+
+
 class Generator(unittest.TestCase):
     """tools/payload_rc.py on a small payload: two roots, one of them holding a file
     that the first root has too."""

@@ -104,6 +104,23 @@ TEST(ConnectionString, DataSourceIsFoundInEveryForm)
     for (const auto& c : cases) EXPECT_EQ(DataSourceOf(c.text), c.dataSource) << c.text;
 }
 
+TEST(ConnectionString, OfTheApplicationDatabaseNamesItsFile)
+{
+    EXPECT_EQ(AppDatabaseConnectionString(L"D:\\Tarvo\\MirelMax"),
+              L"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=D:\\Tarvo\\MirelMax\\data\\kiwa.db;"
+              L"Persist Security Info=True");
+    // Whatever the directory, the Data Source read back is the file under it, as typed.
+    const wchar_t* const directories[] = {
+        L"D:\\Tarvo\\MirelMax", L"D:\\Tarvo\\", L"D:\\a;b", L"D:\\x;Data Source=C:\\other",
+        L"'D:\\q'", L"\"D:\\q", L" D:\\lead", L"C:\\程序 目录",
+    };
+    for (const wchar_t* directory : directories) {
+        EXPECT_EQ(DataSourceOf(AppDatabaseConnectionString(directory)),
+                  std::wstring(directory) + L"\\data\\kiwa.db")
+            << testing::PrintToString(std::wstring(directory));
+    }
+}
+
 TEST_F(Database, ReadsUpdatesWithParametersAndReadsAgain)
 {
     Connect(kConfig);

@@ -21,7 +21,7 @@ namespace {
 
 const std::string kOne = "one\r\n";
 const std::string kTwo = "two folders deep\r\n";
-const std::string kShippedDb = "shipped database\r\n";
+const std::string kShippedDb = ReadBytes(TARVO_FIXTURE_DB); // as the build made it
 
 // Writes a manifest in the ANSI code page, as the shipped one is.
 std::wstring WriteManifest(const TempDir& dir, const std::wstring& text)

@@ -1,5 +1,6 @@
 // Tarvosetup's wizard on the real form under Wine: pages, buttons and the directory
 // check as the user's clicks leave them, and a whole install of the test payload.
+#include "AppDatabaseFile.h"
 #include "Com.h"
 #include "ErrorReport.h"
 #include "FileSystem.h"
@@ -157,6 +158,7 @@ TEST_F(Wizard, InstallStepWritesThePayloadAndFinishes)
     const std::wstring r = dir / L"resources";
     UseDirectories(d, r, dir / L"backup");
     Next();
+    CreateDirectoryW((d + L"\\config").c_str(), nullptr); // the test payload has no configuration
     Next();
 
     // The test payload has no icon library: reported, and the install goes on.
@@ -165,7 +167,10 @@ TEST_F(Wizard, InstallStepWritesThePayloadAndFinishes)
     ExpectState(4, 3, L"完成", true, false);
     EXPECT_EQ(ReadBytes(d + L"\\one.txt"), "one\r\n");
     EXPECT_EQ(ReadBytes(d + L"\\deep\\er\\two.txt"), "two folders deep\r\n");
-    EXPECT_EQ(ReadBytes(d + L"\\data\\kiwa.db"), "shipped database\r\n");
+    const auto rows = testing_support::ConfigRows(d + L"\\data\\kiwa.db");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].mrrespath, r);
+    EXPECT_TRUE(testing_support::IsLowerHexKey(rows[0].softkey)) << rows[0].softkey;
     EXPECT_EQ(ReadBytes(r + L"\\lib\\lib.txt"), "library file\r\n");
     EXPECT_TRUE(FileExists(d + L"\\uninstall.lst"));
     EXPECT_FALSE(FileExists(ManifestPath()));
@@ -176,6 +181,8 @@ TEST_F(Wizard, InstallStepWritesThePayloadAndFinishes)
                                         L"Extract \\data\\kiwa.db to " + d + L"\\data\\kiwa.db ",
                                         L"Extract \\lib\\lib.txt to " + r + L"\\lib\\lib.txt ",
                                         L"注册TVK文件失败! ",
+                                        L"写入数据成功!",
+                                        L"已完成所有安装...",
                                     }));
 
     Next(); // "完成" closes the window without showing the finished page

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The scripted demo, for machines without a display: in a virtual display, the setup
 # wizard is walked from the agreement to the finished install by the UI driver, with a
-# screenshot of every page; then Kelpview views a scene file the demo generates.
+# screenshot of every page (the data-access components broken first, so that their
+# page shows the repair); then Kelpview views a scene file the demo generates.
 # Screenshots go to build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,9 @@ wine_prefix_init
 "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
 xvfb_start
 trap '"$WINESERVER" -k 2>/dev/null; xvfb_stop' EXIT
+# The ADO library unregistered, as on a machine with broken data-access components:
+# the component page shows its repair.
+"$WINE" regsvr32 /u /s 'C:\Program Files\Common Files\System\ADO\msado15.dll' >/dev/null 2>&1
 
 drive() { "$WINE" build/win64/tools/uidriver/uidriver.exe "$@"; }
 shot() { import -window root -crop 800x600+0+0 "$out/$1.png"; echo "screenshot: build/demo/$1.png"; }
@@ -41,7 +45,13 @@ drive wait "$setup_caption" 20000 >/dev/null
 sleep 1; shot setup-1-agreement
 drive click "$setup_caption" "${ctl[IdCheckBox1]}"
 drive click "$setup_caption" "${ctl[IdNextOkbt]}"
-sleep 2; shot setup-2-components
+for _ in $(seq 300); do
+  case "$(drive gettext "$setup_caption" "${ctl[IdMemo1]}")" in
+  *尝试修复完毕.* | *不用修复*) drive state "$setup_caption" "${ctl[IdNextOkbt]}" | grep -q enabled=1 && break ;;
+  esac
+  sleep 0.2
+done
+sleep 1; shot setup-2-components
 echo "components: $(drive gettext "$setup_caption" "${ctl[IdMemo1]}")"
 drive click "$setup_caption" "${ctl[IdNextOkbt]}"
 drive settext "$setup_caption" "${ctl[IdSetpDirET]}" 'C:\Tarvo\MirelMax'

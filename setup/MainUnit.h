@@ -82,6 +82,10 @@ protected:
 
 private:
     void CreateControls();
+    // Lets waiting messages through; false once the window is closed.
+    bool KeepRunning();
+    // Creates a new DbConnection and DbQuery pair; throws when the components are broken.
+    void CreateDatabasePair();
     void RunInstallStep();
     void ExtractProgramFiles(const IniFile& manifest);
     void ExtractResourceFiles(const IniFile& manifest);

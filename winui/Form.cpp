@@ -255,18 +255,39 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+namespace {
+
+// Tab moves the focus along the form's tab order; everything else goes its usual way.
+void Dispatch(const MSG& msg)
+{
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+        Form* form = Form::FromHandle(GetAncestor(msg.hwnd, GA_ROOT));
+        if (form && form->MoveFocus(GetKeyState(VK_SHIFT) < 0)) return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+} // namespace
+
 int RunMessageLoop()
 {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
-            Form* form = Form::FromHandle(GetAncestor(msg.hwnd, GA_ROOT));
-            if (form && form->MoveFocus(GetKeyState(VK_SHIFT) < 0)) continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
     return static_cast<int>(msg.wParam);
+}
+
+bool ProcessMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        Dispatch(msg);
+    }
+    return true;
 }
 
 } // namespace winui

@@ -92,6 +92,11 @@ private:
 // the form's tab order, as the form says, not as Win32 z-order would.
 int RunMessageLoop();
 
+// Dispatches the messages waiting in this thread's queue as the message loop does, and
+// returns. False when the quit message came: it is posted again for the loop that ends
+// the program, and the caller stops what it was doing.
+bool ProcessMessages();
+
 // The window class of panels and pages: a plain container that passes its children's
 // notifications on to the form.
 const wchar_t* PanelClassName();

@@ -474,11 +474,57 @@ TEST_F(SetupE2e, DirectoriesEndingInABackslashAreStoredAsTyped)
     EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
 }
 
+TEST_F(SetupE2e, RepairsUnregisteredComponentsThenInstalls)
+{
+    AdoUnregistered unregistered;
+    ASSERT_EQ(unregistered.exitCode, 0u);
+    const std::wstring d = installDir / L"Tarvo\\MirelMax";
+
+    Click(IdCheckBox1);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Enabled(IdNextOkbt); }, kTimeoutMs));
+    Click(IdNextOkbt);
+    // Four registrations, each a cmd.exe and a regsvr32.exe under Wine.
+    const bool repaired = uidriver::WaitUntil(
+        [&] { return Text(IdMemo1).find(L"尝试修复完毕.") != std::wstring::npos && Enabled(IdNextOkbt); },
+        120000, 200);
+    const std::wstring log = Text(IdMemo1);
+    ASSERT_TRUE(repaired) << "Memo1: " << Ansi(log);
+    // The count line, maybe a line of dots (one a second of the batch), the closing line.
+    const std::wstring start = L"开始尝试修复MDAC数据组件.(预计注册组件:4)\r\n";
+    const std::wstring end = L"尝试修复完毕.\r\n";
+    ASSERT_EQ(log.rfind(start, 0), 0u) << Ansi(log);
+    ASSERT_GE(log.size(), start.size() + end.size());
+    EXPECT_EQ(log.substr(log.size() - end.size()), end) << Ansi(log);
+    std::wstring dots = log.substr(start.size(), log.size() - start.size() - end.size());
+    if (!dots.empty()) {
+        EXPECT_EQ(dots.substr(dots.size() - 2), L"\r\n") << Ansi(log);
+        dots.resize(dots.size() - 2);
+    }
+    EXPECT_EQ(dots.find_first_not_of(L'.'), std::wstring::npos) << Ansi(log);
+    EXPECT_FALSE(FileExists(setupDir / L"packado.bat"));
+
+    Click(IdNextOkbt);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetState(Control(IdPageS2)).visible; },
+                                    kTimeoutMs));
+    uidriver::SetText(Control(IdSetpDirET), d);
+    uidriver::SetText(Control(IdResDirET), installDir / L"Tarvo\\MirelRES");
+    uidriver::SetText(Control(IdMrBackUPet), installDir / L"Tarvo\\MirelBackUp");
+    ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"开始安装"));
+    ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"完成"));
+    EXPECT_EQ(uidriver::FindMessageBox(program->Id()), nullptr);
+    EXPECT_TRUE(ReadBytes(d + L"\\kiwa.exe") == ReadBytes(SourceOf(L"\\kiwa.exe")));
+    EXPECT_TRUE(FileExists(d + L"\\uninstall.lst"));
+    Click(IdNextOkbt);
+    EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    // A test unregisters the prefix's ADO library; it is registered again at the end.
+    testing::AddGlobalTestEnvironment(new AdoRestorer);
     if (argc < 4) {
         std::fprintf(stderr, "usage: setup_e2e_tests <Tarvosetup.exe> <setup.ini> <payload root>...\n");
         return 2;

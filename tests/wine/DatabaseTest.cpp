@@ -285,39 +285,9 @@ TEST_F(Database, ChineseFolderAndFileName)
 
 // --- Creation and the system's ADO classes -----------------------------------------------
 
-const wchar_t kAdoLibrary[] = L"C:\\Program Files\\Common Files\\System\\ADO\\msado15.dll";
-
-// Runs regsvr32 with the options on the ADO library; its exit code.
-DWORD Regsvr32(const std::wstring& options)
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring program = std::wstring(system) + L"\\regsvr32.exe";
-    std::wstring commandLine = L"\"" + program + L"\" " + options + L" \"" + kAdoLibrary + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-        return GetLastError() | 0x80000000u;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
-// The ADO classes unregistered while it lives; registered again at the end, however
-// the test ends.
-class AdoUnregistered {
-public:
-    AdoUnregistered() : exitCode(Regsvr32(L"/u /s")) {}
-    ~AdoUnregistered() { Regsvr32(L"/s"); }
-    AdoUnregistered(const AdoUnregistered&) = delete;
-    AdoUnregistered& operator=(const AdoUnregistered&) = delete;
-    const DWORD exitCode;
-};
+// The ADO registration is put right at the end of the program, whatever happened.
+[[maybe_unused]] ::testing::Environment* const g_adoRestorer =
+    ::testing::AddGlobalTestEnvironment(new AdoRestorer);
 
 TEST(DatabaseCreation, NeedsTheAdoClassesRegistered)
 {

@@ -179,6 +179,20 @@ void WriteKey(HKEY root, const std::wstring& subkey, const Key& key)
 
 } // namespace
 
+const wchar_t kAdoLibrary[] = L"C:\\Program Files\\Common Files\\System\\ADO\\msado15.dll";
+
+namespace {
+
+// Where the library waits while it is away: a fixed name, so a later run finds it.
+std::wstring AdoLibraryAwayPath()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"tarvo-msado15.dll.away";
+}
+
+} // namespace
+
 RegistryKeyRestorer::RegistryKeyRestorer(HKEY root, std::wstring subkey)
     : root_(root), subkey_(std::move(subkey))
 {
@@ -246,6 +260,46 @@ InstallTraceGuard::InstallTraceGuard()
       fileType_(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Tarvo.TVKFile"),
       shortcut_(DesktopFolder() + L"\\Tarvo资源管理系统.lnk")
 {
+}
+
+DWORD Regsvr32(const std::wstring& options, const std::wstring& library)
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring program = std::wstring(system) + L"\\regsvr32.exe";
+    std::wstring commandLine = L"\"" + program + L"\" " + options + L" \"" + library + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return GetLastError() | 0x80000000u;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+AdoUnregistered::AdoUnregistered() : exitCode(Regsvr32(L"/u /s")) {}
+AdoUnregistered::~AdoUnregistered() { Regsvr32(L"/s"); }
+
+AdoLibraryAway::AdoLibraryAway()
+    : moved(MoveFileExW(kAdoLibrary, AdoLibraryAwayPath().c_str(), MOVEFILE_COPY_ALLOWED) != FALSE)
+{
+}
+
+AdoLibraryAway::~AdoLibraryAway()
+{
+    if (moved) MoveFileExW(AdoLibraryAwayPath().c_str(), kAdoLibrary, MOVEFILE_COPY_ALLOWED);
+}
+
+void RestoreAdo()
+{
+    if (FileExists(AdoLibraryAwayPath()) && !FileExists(kAdoLibrary))
+        MoveFileExW(AdoLibraryAwayPath().c_str(), kAdoLibrary, MOVEFILE_COPY_ALLOWED);
+    Regsvr32(L"/s");
 }
 
 } // namespace testing_support

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -118,6 +120,48 @@ private:
     RegistryKeyRestorer extension_;
     RegistryKeyRestorer fileType_;
     FileRestorer shortcut_;
+};
+
+// --- The system's ADO library ------------------------------------------------------------
+// Tests that unregister it or move it away change the whole prefix: ctest runs them under
+// a resource lock, and each such program restores the library at its end (RestoreAdo).
+
+// Where Wine keeps the ADO library.
+extern const wchar_t kAdoLibrary[];
+
+// Runs regsvr32 with the options (such as "/u /s") on the library; its exit code.
+DWORD Regsvr32(const std::wstring& options, const std::wstring& library = kAdoLibrary);
+
+// The ADO classes unregistered while it lives; registered again at the end, however the
+// test ends.
+class AdoUnregistered {
+public:
+    AdoUnregistered();
+    ~AdoUnregistered();
+    AdoUnregistered(const AdoUnregistered&) = delete;
+    AdoUnregistered& operator=(const AdoUnregistered&) = delete;
+    const DWORD exitCode;
+};
+
+// The ADO library moved out of its folder while it lives, and put back at the end.
+class AdoLibraryAway {
+public:
+    AdoLibraryAway();
+    ~AdoLibraryAway();
+    AdoLibraryAway(const AdoLibraryAway&) = delete;
+    AdoLibraryAway& operator=(const AdoLibraryAway&) = delete;
+    const bool moved;
+};
+
+// Puts the library back when it is away and registers it: the last thing a test
+// program that changes it does, even after a failed or aborted test.
+void RestoreAdo();
+
+// Registered with ::testing::AddGlobalTestEnvironment by such a program: RestoreAdo at
+// its end.
+class AdoRestorer : public ::testing::Environment {
+public:
+    void TearDown() override { RestoreAdo(); }
 };
 
 } // namespace testing_support

@@ -79,7 +79,7 @@ void TMainFrm::WriteAppConfig()
     try {
         DbQuery->SetSql(L"ALTER TABLE mrConfig ADD softkey text");
         DbQuery->Execute();
-    } catch (const winui::AppError&) {
+    } catch (...) {
     }
 
     DbQuery->SetSql(L"select softkey from mrconfig");

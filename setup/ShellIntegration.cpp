@@ -111,8 +111,9 @@ std::wstring ReadMachineString(const std::wstring& key, const std::wstring& name
             ERROR_SUCCESS)
             return L"";
         if (!IsStringType(type)) throw winui::AppError(L"Invalid data type for '" + name + L"'");
-        // One unit more than the data, so that a value stored without its NUL ends too.
-        std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+        // Room for every byte (an odd count too) and one unit more, so that a value
+        // stored without its NUL ends inside the buffer.
+        std::vector<wchar_t> data((size + 1) / sizeof(wchar_t) + 1, L'\0');
         DWORD read = size;
         const LONG result = RegQueryValueExW(machineKey.Get(), name.c_str(), nullptr, &type,
                                              reinterpret_cast<BYTE*>(data.data()), &read);

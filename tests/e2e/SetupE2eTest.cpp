@@ -450,12 +450,18 @@ TEST_F(SetupE2e, InstallOverARunningApplicationStopsItAndIntegratesWithTheShell)
     ASSERT_NE(viewer, nullptr) << "no application window";
     const DWORD viewerProcess = uidriver::ProcessOf(viewer);
     const winui::KernelHandle started(OpenProcess(PROCESS_TERMINATE, FALSE, viewerProcess));
+    struct StopOnExit {
+        HANDLE process;
+        ~StopOnExit()
+        {
+            if (process) TerminateProcess(process, 0);
+        }
+    } stop{started.Get()};
     EXPECT_EQ(ImagePathOf(viewerProcess), d + L"\\kiwa.exe");
     const HWND text = uidriver::FindControlOfClass(viewer, L"Static");
     ASSERT_NE(text, nullptr);
     EXPECT_NE(uidriver::GetText(text).find(L"File: " + package), std::wstring::npos)
         << Ansi(uidriver::GetText(text));
-    if (started) TerminateProcess(started.Get(), 0);
     Click(IdNextOkbt);
     EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
 }

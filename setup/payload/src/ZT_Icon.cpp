@@ -49,12 +49,17 @@ extern "C" __declspec(dllexport) BOOL WINAPI RegisterFileTypeTVK(const char* por
                                                                   const char* appExe)
 {
     if (!portalDll || !appExe || !*portalDll || !*appExe) return FALSE;
-    const std::wstring progId = kProgId;
-    const bool registered =
-        SetClassDefault(kExtension, progId) && SetClassDefault(progId, kDescription) &&
-        SetClassDefault(progId + L"\\DefaultIcon", FromAnsi(portalDll) + L",0") &&
-        SetClassDefault(progId + L"\\shell\\open\\command",
-                        L"\"" + FromAnsi(appExe) + L"\" \"%1\"");
+    bool registered = false;
+    try { // no C++ exception leaves the library
+        const std::wstring progId = kProgId;
+        registered =
+            SetClassDefault(kExtension, progId) && SetClassDefault(progId, kDescription) &&
+            SetClassDefault(progId + L"\\DefaultIcon", FromAnsi(portalDll) + L",0") &&
+            SetClassDefault(progId + L"\\shell\\open\\command",
+                            L"\"" + FromAnsi(appExe) + L"\" \"%1\"");
+    } catch (...) {
+        return FALSE;
+    }
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     return registered ? TRUE : FALSE;
 }

@@ -45,7 +45,12 @@ std::wstring AsciiLowerCase(std::wstring text)
 
 std::wstring RegisterCommandLine(const std::wstring& libraryPath)
 {
-    return L"cmd /c regsvr32 /s \"" + libraryPath + L"\" ";
+    // The inner cmd /c would expand "%NAME%" in the path, quotes or not: each percent sign
+    // stands between closed quotes, where it can start no variable name that exists, and
+    // regsvr32 joins the quoted pieces into the one path again.
+    std::wstring quoted;
+    for (const wchar_t c : libraryPath) quoted += c == L'%' ? std::wstring(L"\"%\"") : std::wstring(1, c);
+    return L"cmd /c regsvr32 /s \"" + quoted + L"\" ";
 }
 
 namespace {

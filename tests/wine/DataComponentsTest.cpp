@@ -105,7 +105,7 @@ TEST(CollectRegisterCommands, FindsListedLibrariesAtEveryDepthInListingOrder)
                             Register(f + L"MSADO15.DLL"),
                             Register(f + L"msdaer.dll"),
                             Register(f + L"MsDaSc.Dll"),
-                            Register(f + L"50%\\msjro.dll"),
+                            L"cmd /c regsvr32 /s \"" + f + L"50\"%\"\\msjro.dll\" ",
                             Register(f + L"a\\msdaps.dll"),
                             Register(f + L"a\\b\\msdaps.dll"),
                             Register(f + L"sub\\msado15.dll\\oledb32.dll"),
@@ -168,7 +168,11 @@ protected:
         while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
     }
-    ~ComponentCheck() override { DeleteFileW(batch.c_str()); }
+    ~ComponentCheck() override
+    {
+        DeleteFileW(batch.c_str());
+        RemoveDirectoryW(batch.c_str()); // the folder one test puts in its place
+    }
 
     void Click(const winui::Control& button)
     {
@@ -303,6 +307,24 @@ TEST_F(ComponentCheck, BatchIsWrittenInTheAnsiCodePageAndRunByCmd)
     EXPECT_GE(lines[1].size(), 2u) << "the timer did not tick while the batch ran";
     EXPECT_EQ(lines[1].find_first_not_of(L'.'), std::wstring::npos);
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(ComponentCheck, PercentSignsInALibraryPathReachRegsvr32Unexpanded)
+{
+    // A copy of the ADO library in a folder whose name cmd.exe would expand, registered
+    // through the batch line as the search writes it: the classes come back from it.
+    const std::wstring folder = dir / L"x%OS%y";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(kAdoLibrary, (folder + L"\\msado15.dll").c_str(), FALSE));
+    {
+        AdoUnregistered unregistered;
+        ASSERT_EQ(unregistered.exitCode, 0u);
+        ASSERT_THROW(CreateDatabaseObjects(), winui::AppError);
+        *form.RepairCommands = {RegisterCommandLine(folder + L"\\msado15.dll")};
+        SendMessageW(form.Handle(), 3135, 0, 0);
+        EXPECT_NO_THROW(CreateDatabaseObjects()) << "regsvr32 did not get the path";
+    } // registered again from its own folder
+    EXPECT_NO_THROW(CreateDatabaseObjects());
 }
 
 TEST_F(ComponentCheck, BatchThatCannotBeWrittenIsReportedAndTheCheckGoesOn)

@@ -7,6 +7,7 @@ bash scripts/install-deps.sh
 bash scripts/build.sh
 source scripts/wine-env.sh
 wine_prefix_init
+wine_map_d_drive # the wizard's default directories are on D:
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$WINE" build/win64/setup/Tarvosetup.exe
 fi

@@ -21,3 +21,12 @@ wine_prefix_init() {
     "$WINESERVER" -w
   fi
 }
+
+# Gives the prefix a second disk D:, as a Windows machine with two disks has, so that the
+# setup wizard's default directories ("D:\Tarvo\...") can be used: a folder under build/
+# beside the prefix (or the one given). TARVO_D_DRIVE names that folder afterwards.
+wine_map_d_drive() {
+  TARVO_D_DRIVE=$(realpath -m "${1:-$(dirname "$WINEPREFIX")/drive_d}")
+  mkdir -p "$TARVO_D_DRIVE" "$WINEPREFIX/dosdevices"
+  ln -sfn "$TARVO_D_DRIVE" "$WINEPREFIX/dosdevices/d:"
+}

@@ -76,6 +76,12 @@ public:
     void DetectOldInstall();
     void WriteAppConfig();
 
+    // The earlier installation's directories (OldInstall.cpp): the resource directory in
+    // the database under the program directory SetpDirET shows, and the backup directory
+    // in the configuration file under dir; empty when there is none.
+    std::wstring GetOldResPath();
+    std::wstring GetOldBackupPath(const std::wstring& dir);
+
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnFormClose() override { FormClose(); }

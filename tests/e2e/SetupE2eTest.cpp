@@ -8,6 +8,7 @@
 #include "AppDatabaseFile.h"
 #include "Com.h"
 #include "SetupIds.h"
+#include "Text.h"
 #include "UiDriver.h"
 #include "WineTestSupport.h"
 
@@ -523,6 +524,130 @@ TEST_F(SetupE2e, RepairsUnregisteredComponentsThenInstalls)
     Click(IdNextOkbt);
     EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
 }
+
+// An upgrade over an earlier installation whose program directory was typed with or
+// without a trailing backslash: the same result either way.
+class SetupUpgradeE2e : public SetupE2e, public ::testing::WithParamInterface<bool> {
+protected:
+    void FinishAndWaitForExit()
+    {
+        Click(IdNextOkbt);
+        ASSERT_TRUE(program->WaitForExit(kTimeoutMs)) << "Tarvosetup did not end";
+    }
+    bool BoxChecked() { return uidriver::GetState(Control(IdHaveOldInfoCB)).checked == BST_CHECKED; }
+};
+
+// The kept database is the user's own file. Table by table it holds what the user left
+// in it, the key column included: that key was not empty, so the install writes the
+// same key back. As a file it is the user's bytes too, except where SQLite records a
+// write: the change counters in the header of page 1, and the page of mrconfig, the
+// table whose key column the install rewrites.
+void ExpectSameFileOutsideTheKeyTable(const std::string& before, const std::string& after, TablePlace keyTable)
+{
+    ASSERT_EQ(after.size(), before.size());
+    const std::size_t pageSize = static_cast<std::size_t>(keyTable.pageSize);
+    ASSERT_EQ(before.size() % pageSize, 0u);
+    // The whole table lives on its root page: a leaf page of a table b-tree.
+    ASSERT_EQ(static_cast<unsigned char>(after[(keyTable.rootPage - 1) * pageSize]), 0x0Du);
+    for (std::size_t page = 1; page <= before.size() / pageSize; ++page) {
+        if (page == static_cast<std::size_t>(keyTable.rootPage)) continue;
+        std::string was = before.substr((page - 1) * pageSize, pageSize);
+        std::string is = after.substr((page - 1) * pageSize, pageSize);
+        if (page == 1) { // the file change counter (24) and the version-valid-for number (92)
+            for (const std::size_t at : {24u, 92u}) {
+                was.replace(at, 4, 4, '\0');
+                is.replace(at, 4, 4, '\0');
+            }
+        }
+        EXPECT_TRUE(was == is) << "page " << page << " differs";
+    }
+}
+
+TEST_P(SetupUpgradeE2e, KeepsTheUsersDatabaseAndReplacesItWhenTheBoxIsCleared)
+{
+    const std::wstring folder = installDir / L"Tarvo\\MirelMax";
+    const std::wstring d = GetParam() ? folder + L"\\" : folder;
+    const std::wstring db = folder + kDatabaseEntry;
+    ASSERT_NO_FATAL_FAILURE(
+        InstallInto(d, installDir / L"Tarvo\\MirelRES", installDir / L"Tarvo\\MirelBackUp"));
+    ASSERT_NO_FATAL_FAILURE(FinishAndWaitForExit());
+    ASSERT_EQ(MachineString(L"software\\MirelMax", L"MirelMaxPath"), d);
+
+    // The user's work since: the resource library and the backups moved to folders of
+    // their own, and keywords and categories of their own in the database.
+    const std::wstring r = installDir / L"素材\\我的资源库";
+    const std::wstring b = installDir / L"素材\\备份";
+    ASSERT_TRUE(CreateDirectoryW((installDir / L"素材").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(r.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(b.c_str(), nullptr));
+    const std::string work = "UPDATE mrconfig SET mrrespath = '" + winui::Narrow(r, CP_UTF8) + "';"
+        "INSERT INTO mrclass (classid, parentid, classname) VALUES (100, 4, '我的沙发');"
+        "INSERT INTO mrkeyword (keyword) VALUES ('客厅'), ('北欧风格');"
+        "DELETE FROM mrkeyword WHERE keyword = '地板';";
+    ChangeDatabase(db, work.c_str());
+    ASSERT_TRUE(WritePrivateProfileStringW(L"config", L"backupPath", b.c_str(), (folder + kConfigEntry).c_str()));
+    const std::string userFile = ReadBytes(db);
+    const DatabaseContent userContent = ContentOf(db);
+    const std::wstring userKey = ConfigRows(db).at(0).softkey;
+    ASSERT_TRUE(IsLowerHexKey(userKey));
+
+    // The application is running when the setup program starts again.
+    uidriver::RunningProgram application(folder + L"\\kiwa.exe", folder);
+    ASSERT_TRUE(application.Started());
+    ASSERT_NE(uidriver::WaitForTopWindow(L"kiwa", kTimeoutMs, application.Id()), nullptr);
+
+    ASSERT_NO_FATAL_FAILURE(StartSetup());
+    ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
+    ExpectTextSoon(IdSetpDirET, d);
+    ExpectTextSoon(IdResDirET, r);
+    ExpectTextSoon(IdMrBackUPet, b);
+    EXPECT_TRUE(uidriver::GetState(Control(IdHaveOldInfoCB)).visible);
+    EXPECT_TRUE(BoxChecked());
+    ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"开始安装"));
+    ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"完成"));
+    EXPECT_EQ(uidriver::FindMessageBox(program->Id()), nullptr);
+    EXPECT_TRUE(application.WaitForExit(0)) << "the running application was not stopped";
+
+    EXPECT_TRUE(ContentOf(db) == userContent) << "the kept database's content changed";
+    ExpectSameFileOutsideTheKeyTable(userFile, ReadBytes(db), PlaceOf(db, L"mrconfig"));
+    EXPECT_EQ(ReadBytes(folder + kConfigEntry), ExpectedConfiguration(b));
+    EXPECT_EQ(MachineString(L"software\\MirelMax", L"MirelMaxPath"), d);
+    const std::wstring log = Text(IdCxMemo2);
+    EXPECT_NE(log.find(L"Extract \\data\\kiwa.db to " + d + L"\\data\\kiwa.db \r\n"), std::wstring::npos)
+        << Ansi(log);
+    ExpectLogEndsWithTheDataStep(log);
+    ASSERT_NO_FATAL_FAILURE(FinishAndWaitForExit());
+
+    // Once more, the box cleared: the shipped database takes the place of the user's,
+    // with the resource directory that the page showed and a new key.
+    ASSERT_NO_FATAL_FAILURE(StartSetup());
+    ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
+    ExpectTextSoon(IdResDirET, r);
+    ASSERT_TRUE(BoxChecked());
+    Click(IdHaveOldInfoCB);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return !BoxChecked(); }, kTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"开始安装"));
+    ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"完成"));
+    EXPECT_EQ(uidriver::FindMessageBox(program->Id()), nullptr);
+
+    const std::vector<ConfigRow> rows = ConfigRows(db);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].mrrespath, r);
+    EXPECT_TRUE(IsLowerHexKey(rows[0].softkey)) << Ansi(rows[0].softkey);
+    EXPECT_NE(rows[0].softkey, userKey);
+    DatabaseContent installed = ContentOf(db);
+    DatabaseContent shipped = ContentOf(SourceOf(kDatabaseEntry));
+    installed.erase(L"mrconfig");
+    shipped.erase(L"mrconfig");
+    EXPECT_TRUE(installed == shipped) << "the database is not the shipped one";
+    EXPECT_EQ(ReadBytes(folder + kConfigEntry), ExpectedConfiguration(b));
+    ASSERT_NO_FATAL_FAILURE(FinishAndWaitForExit());
+}
+
+INSTANTIATE_TEST_SUITE_P(ProgramDirectory, SetupUpgradeE2e, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "WithTrailingBackslash" : "WithoutTrailingBackslash";
+                         });
 
 } // namespace
 

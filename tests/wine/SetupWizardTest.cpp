@@ -21,6 +21,9 @@ namespace {
 
 class Wizard : public ::testing::Test {
 protected:
+    // A machine without an earlier installation, whatever the prefix holds.
+    Wizard() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"software\\MirelMax"); }
+
     void Click(const winui::Control& button)
     {
         SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(button.Id(), BN_CLICKED),

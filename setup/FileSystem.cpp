@@ -38,7 +38,9 @@ bool ForceDirectories(const std::wstring& path)
     const std::wstring parent = ExtractFileDir(dir);
     if (parent.empty() || parent == dir) return false; // a root that does not exist
     if (!ForceDirectories(parent)) return false;
-    return CreateDirectoryW(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (CreateDirectoryW(dir.c_str(), nullptr)) return true;
+    // Made meanwhile by someone else is fine; a file of that name is not.
+    return GetLastError() == ERROR_ALREADY_EXISTS && DirectoryExists(dir);
 }
 
 namespace {

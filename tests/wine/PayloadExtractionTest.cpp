@@ -5,17 +5,16 @@
 #include "IniFile.h"
 #include "MainUnit.h"
 #include "PayloadExtraction.h"
-#include "Text.h"
 #include "WineTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using testing_support::MessageBoxRecorder;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
-using testing_support::TestProgramTitle;
 using testing_support::WriteBytes;
-using winui::ToAnsi;
 
 namespace {
 
@@ -23,11 +22,23 @@ const std::string kOne = "one\r\n";
 const std::string kTwo = "two folders deep\r\n";
 const std::string kShippedDb = "shipped database\r\n";
 
+// The bytes of a text made of ASCII characters only: the same in every ANSI code page.
+// The temporary folders of the tests are ASCII names.
+std::string Ascii(const std::wstring& text)
+{
+    std::string bytes;
+    for (wchar_t c : text) {
+        if (c >= 0x80) throw std::invalid_argument("not ASCII");
+        bytes += static_cast<char>(c);
+    }
+    return bytes;
+}
+
 // Writes a manifest in the ANSI code page, as the shipped one is.
 std::wstring WriteManifest(const TempDir& dir, const std::wstring& text)
 {
     const std::wstring path = dir / L"setup.ini";
-    WriteBytes(path, ToAnsi(text));
+    WriteBytes(path, Ascii(text));
     return path;
 }
 
@@ -75,7 +86,7 @@ TEST_F(Extraction, WritesEveryEntryLogsItAndSavesTheUninstallList)
                                         L"Extract \\data\\kiwa.db to " + d + L"\\data\\kiwa.db ",
                                     }));
     EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"),
-              ToAnsi(d + L"\\one.txt\r\n" + d + L"\\deep\\er\\two.txt\r\n" + d +
+              Ascii(d + L"\\one.txt\r\n" + d + L"\\deep\\er\\two.txt\r\n" + d +
                      L"\\data\\kiwa.db\r\n" + d + L"\\~tmp.ini\r\n"));
     EXPECT_EQ(form.PB.Maximum(), 3);
     EXPECT_EQ(form.PB.Position(), 3);
@@ -93,7 +104,9 @@ TEST_F(Extraction, CountZeroListsOnlyTheTemporaryIni)
     const std::wstring d = target / L"中文目录";
     CreateDirectoryW(d.c_str(), nullptr);
     ProgramPass(L"[Fcount]\r\ncount=0\r\n", d);
-    EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"), ToAnsi(d + L"\\~tmp.ini\r\n"));
+    // 中文目录 in code page 936.
+    EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"),
+              Ascii(target.Path()) + "\\\xD6\xD0\xCE\xC4\xC4\xBF\xC2\xBC\\~tmp.ini\r\n");
     EXPECT_TRUE(form.cxMemo2.Lines().empty());
 }
 
@@ -115,7 +128,7 @@ TEST_F(Extraction, ProgramDirectoryEndingInABackslashDoublesTheSeparator)
     EXPECT_EQ(ReadBytes(target / L"one.txt"), kOne);
     EXPECT_EQ(form.cxMemo2.Lines()[0], L"Extract \\one.txt to " + d + L"\\one.txt ");
     EXPECT_EQ(ReadBytes(target / L"uninstall.lst"),
-              ToAnsi(d + L"\\one.txt\r\n" + d + L"\\~tmp.ini\r\n"));
+              Ascii(d + L"\\one.txt\r\n" + d + L"\\~tmp.ini\r\n"));
 }
 
 TEST_F(Extraction, KeepsThePreviousDatabase)
@@ -147,7 +160,7 @@ TEST_F(Extraction, KeepsThePreviousDatabase)
         ProgramPass(c.manifest, d, c.keepOld, c.sameDir ? d : old.Path());
         EXPECT_EQ(ReadBytes(target / L"data\\kiwa.db"), c.expected);
         ASSERT_EQ(form.cxMemo2.Lines().size(), 3u); // the entry is logged either way
-        EXPECT_NE(ReadBytes(target / L"uninstall.lst").find(ToAnsi(d + L"\\data\\")), std::string::npos);
+        EXPECT_NE(ReadBytes(target / L"uninstall.lst").find(Ascii(d + L"\\data\\")), std::string::npos);
     }
 }
 

@@ -51,7 +51,4 @@ public:
 // A drop handle as the shell makes it, holding the given full names.
 HDROP MakeDropHandle(const std::vector<std::wstring>& files);
 
-// The executable's name up to its first full stop: the caption of the error report.
-std::wstring TestProgramTitle();
-
 } // namespace testing_support

@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 bool FileExists(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -50,14 +48,19 @@ winui::AppError CannotCreate(const std::wstring& target, DWORD code)
     return winui::AppError(L"Cannot create file \"" + target + L"\". " + winui::SystemMessage(code));
 }
 
-// A new empty file in the target's folder, to be moved over the target.
-std::wstring NewTemporaryBeside(const std::wstring& target)
+// The temporary file of a write: beside the target, named after it, so that it is made
+// wherever the target can be, and a write of the same target replaces what a killed
+// install left. A name that grows past MAX_PATH takes the long form of the full path.
+std::wstring TemporaryFor(const std::wstring& target)
 {
-    std::wstring folder = ExtractFileDir(target);
-    if (folder.empty()) folder = L".";
-    std::vector<wchar_t> name(folder.size() + MAX_PATH + 16);
-    if (!GetTempFileNameW(folder.c_str(), L"tvs", 0, name.data())) return L"";
-    return name.data();
+    std::wstring temporary = target + L".tvs.tmp";
+    if (temporary.size() < MAX_PATH) return temporary;
+    const DWORD size = GetFullPathNameW(temporary.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(temporary.c_str(), size, full.data(), nullptr));
+    if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC" + full.substr(1);
+    return L"\\\\?\\" + full;
 }
 
 // Moves the finished temporary file over the target, or removes it.
@@ -91,8 +94,7 @@ bool SameFile(const std::wstring& a, const std::wstring& b)
 
 void WriteFileReplacing(const std::wstring& target, const void* data, std::size_t size)
 {
-    const std::wstring temporary = NewTemporaryBeside(target);
-    if (temporary.empty()) throw CannotCreate(target, GetLastError());
+    const std::wstring temporary = TemporaryFor(target);
     {
         winui::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -120,8 +122,7 @@ void WriteFileReplacing(const std::wstring& target, const void* data, std::size_
 bool CopyFileReplacing(const std::wstring& source, const std::wstring& target)
 {
     if (!FileExists(source) || SameFile(source, target)) return false;
-    const std::wstring temporary = NewTemporaryBeside(target);
-    if (temporary.empty()) return false;
+    const std::wstring temporary = TemporaryFor(target);
     if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) {
         DeleteFileW(temporary.c_str());
         return false;

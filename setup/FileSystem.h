@@ -14,10 +14,10 @@ bool ForceDirectories(const std::wstring& path);
 // The folder part of a path, without its trailing backslash.
 std::wstring ExtractFileDir(const std::wstring& path);
 
-// Writes the bytes to a temporary file beside the target and moves it over the
-// target only when complete, so a failed write never leaves a truncated file where
-// a good one was. Throws winui::AppError("Cannot create file ...") on failure,
-// leaving no temporary file behind.
+// Writes the bytes to a temporary file beside the target (its name + ".tvs.tmp") and
+// moves it over the target only when complete, so a failed write never leaves a
+// truncated file where a good one was. Throws winui::AppError("Cannot create file ...")
+// on failure, leaving no temporary file behind.
 void WriteFileReplacing(const std::wstring& target, const void* data, std::size_t size);
 
 // Copies a file over the target the same safe way; false when it cannot. Copying a

@@ -36,7 +36,7 @@ public:
 
     // Creates the window with the given client size, centred on the screen.
     void CreateWindowFrame(const std::wstring& caption, int clientWidth, int clientHeight,
-                           DWORD style, HICON icon);
+                           DWORD style, HICON icon, DWORD exStyle = 0);
     void SetCaption(const std::wstring& caption);
     std::wstring Caption() const;
     void Show(int showCommand = SW_SHOWNORMAL);

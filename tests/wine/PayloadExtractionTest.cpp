@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 using testing_support::MessageBoxRecorder;
@@ -219,6 +220,46 @@ TEST_F(Extraction, LockedTargetKeepsItsContentAndLeavesNoTemporaryFile)
     EXPECT_FALSE(FileExists(target / L"uninstall.lst"));
     EXPECT_TRUE(TemporaryFilesIn(target / L"deep\\er").empty());
     EXPECT_EQ(form.cxMemo2.Lines().size(), 1u);
+}
+
+// Every file name in the folder.
+std::vector<std::wstring> FilesIn(const std::wstring& dir)
+{
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found.push_back(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+TEST(SafeWrite, ReplacesWhatAKilledInstallLeftBehind)
+{
+    TempDir dir;
+    WriteBytes(dir / L"kiwa.exe", "old program");
+    WriteBytes(dir / L"kiwa.exe.tvs.tmp", "half a new progr"); // the write that was killed
+    WriteFileReplacing(dir / L"kiwa.exe", "new program", 11);
+    EXPECT_EQ(ReadBytes(dir / L"kiwa.exe"), "new program");
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::wstring>{L"kiwa.exe"});
+}
+
+TEST(SafeWrite, WritesWhereverTheTargetFits)
+{
+    // A folder so deep that the temporary name passes MAX_PATH while the target's does not.
+    TempDir dir;
+    std::wstring folder = dir.Path();
+    while (folder.size() < MAX_PATH - 30) {
+        folder += L"\\" + std::wstring(std::min<std::size_t>(40, MAX_PATH - 30 - folder.size()), L'd');
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    }
+    const std::wstring target = folder + L"\\" + std::wstring(MAX_PATH - 2 - folder.size(), L'f');
+    ASSERT_EQ(target.size(), static_cast<std::size_t>(MAX_PATH - 1));
+    WriteFileReplacing(target, "deep", 4);
+    EXPECT_EQ(ReadBytes(target), "deep");
+    EXPECT_EQ(FilesIn(folder).size(), 1u);
 }
 
 TEST_F(Extraction, ResourcePassWritesBelowTheResourceDirectoryWithoutAList)

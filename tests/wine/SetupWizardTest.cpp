@@ -66,6 +66,43 @@ TEST_F(Wizard, StartsOnTheAgreementWithNextDisabled)
     GetClientRect(form.Handle(), &client);
     EXPECT_EQ(client.right, 457);
     EXPECT_EQ(client.bottom, 338);
+    // A fixed dialog border with a close box only.
+    const LONG style = GetWindowLongW(form.Handle(), GWL_STYLE);
+    const LONG exStyle = GetWindowLongW(form.Handle(), GWL_EXSTYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
+}
+
+TEST_F(Wizard, PickerButtonsClickWithoutTakingTheFocus)
+{
+    form.Show(SW_SHOWNORMAL);
+    form.StepIndex = 2;
+    form.cxPageControl1.ShowPage(2);
+    int clicks = 0;
+    const winui::SpeedButton* pickers[] = {&form.SpeedButton1, &form.SpeedButton2, &form.SpeedButton3};
+    for (const winui::SpeedButton* picker : pickers) {
+        SCOPED_TRACE(picker->Id());
+        EXPECT_FALSE(GetWindowLongW(picker->Handle(), GWL_STYLE) & WS_TABSTOP);
+        form.OnClick(*picker, [&clicks] { ++clicks; }); // in place of the folder picker
+        form.ResDirET.SetFocus();
+        clicks = 0;
+        // Pressed and let go over the button: one click; let go elsewhere: none.
+        SendMessageW(picker->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        EXPECT_TRUE(form.ResDirET.Focused());
+        SendMessageW(picker->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        EXPECT_EQ(clicks, 1);
+        SendMessageW(picker->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        SendMessageW(picker->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(-20, 5));
+        EXPECT_EQ(clicks, 1);
+        EXPECT_TRUE(form.ResDirET.Focused());
+    }
+    // Tab goes from edit to edit.
+    form.SetpDirET.SetFocus();
+    ASSERT_TRUE(form.MoveFocus(false));
+    EXPECT_TRUE(form.ResDirET.Focused());
+    ASSERT_TRUE(form.MoveFocus(false));
+    EXPECT_TRUE(form.mrBackUPet.Focused());
 }
 
 TEST_F(Wizard, AgreementCheckBoxEnablesNext)
@@ -213,6 +250,23 @@ TEST_F(Wizard, CloseOnTheAgreementPageReleasesTheCommandList)
     EXPECT_EQ(form.Handle(), nullptr);
     EXPECT_FALSE(form.RepairCommands);
     EXPECT_FALSE(form.DbConnection);
+}
+
+TEST(SetupWindow, ImageOwnsItsBitmap)
+{
+    auto bitmap = [] { return CreateBitmap(8, 8, 1, 32, nullptr); };
+    const HBITMAP first = bitmap(), second = bitmap();
+    {
+        TMainFrm form;
+        form.Image1.SetBitmap(first);
+        EXPECT_EQ(SendMessageW(form.Image1.Handle(), STM_GETIMAGE, IMAGE_BITMAP, 0),
+                  reinterpret_cast<LRESULT>(first));
+        form.Image1.SetBitmap(second);
+        EXPECT_EQ(GetObjectType(first), 0u); // replaced: freed
+        EXPECT_EQ(GetObjectType(second), static_cast<DWORD>(OBJ_BITMAP));
+        form.Close();
+    }
+    EXPECT_EQ(GetObjectType(second), 0u); // freed with the window
 }
 
 } // namespace

@@ -2,8 +2,9 @@
 // registers the file type. It registers nothing yet.
 #include <windows.h>
 
-extern "C" __attribute__((dllexport)) BOOL __stdcall RegisterFileTypeTVK(
-    const char* /*portalDll*/, const char* /*appExe*/, const wchar_t* /*iconDll*/)
+// The two full paths come in the system ANSI code page; the callee removes them.
+extern "C" __attribute__((dllexport)) BOOL __stdcall RegisterFileTypeTVK(const char* /*portalDll*/,
+                                                                        const char* /*appExe*/)
 {
     return TRUE;
 }

@@ -13,11 +13,18 @@ export WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 mkdir -p "$HOME"
 
-# Creates the prefix when it is missing.
+# Creates the prefix when it is missing. Wine draws the caption buttons with the Marlett
+# font (Debian's fonts-wine), which it does not take from its own data folder here: the
+# prefix gets a copy.
 wine_prefix_init() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     "$WINE" wineboot -i >/dev/null 2>&1 || true
     "$WINESERVER" -w
+  fi
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts"
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
   fi
 }

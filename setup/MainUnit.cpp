@@ -80,6 +80,14 @@ void TMainFrm::nextOkbtClick()
 
 void TMainFrm::RunInstallStep()
 {
+    // The window keeps painting while the files are written; it cannot be closed before
+    // the step has ended, whichever way it ends.
+    struct Installing {
+        bool& flag;
+        explicit Installing(bool& f) : flag(f) { flag = true; }
+        ~Installing() { flag = false; }
+    } installing(installing_);
+
     const std::wstring d = SetpDirET.Text();
     KeepOld = KeepOldInfo();
     KillProcessByName(L"ZIDezEvudaz.exe");
@@ -145,6 +153,7 @@ LRESULT TMainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         RepairBatchMsg();
         return 0;
     }
+    if (message == WM_CLOSE && installing_) return 0;
     if (message == WM_TIMER && wParam == Timer1.Id()) {
         Timer1Timer();
         return 0;

@@ -79,6 +79,8 @@ protected:
 
 private:
     void CreateControls();
+
+    bool installing_ = false; // the install step runs: the window does not close
     void RunInstallStep();
     void ExtractProgramFiles(const IniFile& manifest);
     void ExtractResourceFiles(const IniFile& manifest);

@@ -82,15 +82,23 @@ std::vector<std::wstring> Memo::Lines() const
 
 void Memo::Clear() { SetText(L""); }
 
-void Memo::AddLine(const std::wstring& line)
+// The last line of the text starts at its end exactly when the text is empty or ends
+// with a line break: a wrapped line never leaves an empty line behind it.
+bool Memo::EndsWithLineBreak() const
 {
+    const auto length = static_cast<LRESULT>(GetWindowTextLengthW(hwnd_));
+    const LRESULT lastLine = SendMessageW(hwnd_, EM_GETLINECOUNT, 0, 0) - 1;
+    return SendMessageW(hwnd_, EM_LINEINDEX, lastLine, 0) == length;
+}
+
+void Memo::AddLine(const std::wstring& line) { AddLines({line}); }
+
+void Memo::AddLines(const std::vector<std::wstring>& lines)
+{
+    if (lines.empty()) return;
+    std::wstring added = EndsWithLineBreak() ? L"" : L"\r\n";
+    for (const std::wstring& line : lines) added += line + L"\r\n";
     const int length = GetWindowTextLengthW(hwnd_);
-    std::wstring added = line + L"\r\n";
-    if (length > 0) {
-        // A text that does not end with a line break gets one first.
-        std::wstring text = Text();
-        if (text.size() < 2 || text.compare(text.size() - 2, 2, L"\r\n") != 0) added = L"\r\n" + added;
-    }
     SendMessageW(hwnd_, EM_SETSEL, length, length);
     SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
 }

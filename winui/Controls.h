@@ -79,7 +79,14 @@ public:
     void Create(Form& form, HWND parent, int id, Bounds bounds, Options options);
     std::vector<std::wstring> Lines() const;
     void Clear();
+    // Adds the line at the end; a text that does not end with a line break gets one
+    // first. The cost does not grow with the text already there.
     void AddLine(const std::wstring& line);
+    // The same for several lines, drawn once.
+    void AddLines(const std::vector<std::wstring>& lines);
+
+private:
+    bool EndsWithLineBreak() const;
 };
 
 // TButton.

@@ -261,6 +261,18 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+void ProcessPaintMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+        if (msg.message == WM_QUIT) { // not ours to take: back for the message loop
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        DispatchMessageW(&msg);
+    }
+}
+
 int RunMessageLoop()
 {
     MSG msg;

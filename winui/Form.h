@@ -92,6 +92,11 @@ private:
 // the form's tab order, as the form says, not as Win32 z-order would.
 int RunMessageLoop();
 
+// Lets the windows of this thread paint and answers what other threads send them,
+// while a long action runs inside a handler. Input and posted messages wait in the
+// queue for the message loop, so no handler of the form starts meanwhile.
+void ProcessPaintMessages();
+
 // The window class of panels and pages: a plain container that passes its children's
 // notifications on to the form.
 const wchar_t* PanelClassName();

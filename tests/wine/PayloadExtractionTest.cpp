@@ -257,6 +257,7 @@ TEST(SafeWrite, WritesWhereverTheTargetFits)
     }
     const std::wstring target = folder + L"\\" + std::wstring(MAX_PATH - 2 - folder.size(), L'f');
     ASSERT_EQ(target.size(), static_cast<std::size_t>(MAX_PATH - 1));
+    WriteBytes(target, "old"); // replaced through the temporary file
     WriteFileReplacing(target, "deep", 4);
     EXPECT_EQ(ReadBytes(target), "deep");
     EXPECT_EQ(FilesIn(folder).size(), 1u);

@@ -283,6 +283,35 @@ TEST_F(Extraction, ManifestWithoutResourceSectionsWritesNothing)
     EXPECT_TRUE(form.cxMemo2.Lines().empty());
 }
 
+TEST(ManifestList, ReadInOneGoAsKeyByKey)
+{
+    TempDir dir;
+    const IniFile manifest(WriteManifest(dir, L"[Klist]\r\nK1=\\a.txt\r\n k2 = \\b c.txt \r\nK1=\\second\r\n"
+                                              L"K3=\"\\quoted\"\r\nK4='\\single'\r\nK5=\"\\open\r\nK6\r\nK7=\r\n"
+                                              L"[Other]\r\nK8=\\elsewhere\r\n"));
+    const IniSection list = manifest.ReadSection(L"KLIST");
+    struct Case {
+        std::wstring key;
+        std::wstring expected;
+    } cases[] = {
+        {L"K1", L"\\a.txt"},     // the first of two keys of a name
+        {L"K2", L"\\b c.txt"},   // any letter case, blanks around dropped
+        {L"k3", L"\\quoted"},    // enclosing quotes taken off
+        {L"K4", L"\\single"},
+        {L"K5", L"\"\\open"},    // a quote that encloses nothing stays
+        {L"K6", L"default"},    // no "=": no value
+        {L"K7", L""},
+        {L"K8", L"default"},    // another section's
+        {L"K9", L"default"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key.begin(), c.key.end()));
+        EXPECT_EQ(list.ReadString(c.key, L"default"), c.expected);
+        EXPECT_EQ(manifest.ReadString(L"Klist", c.key, L"default"), c.expected); // the platform agrees
+    }
+    EXPECT_EQ(manifest.ReadSection(L"Missing").ReadString(L"K1", L"none"), L"none");
+}
+
 TEST_F(Extraction, ManifestIsWrittenBesideTheProgram)
 {
     ASSERT_TRUE(ExtractManifest());

@@ -153,7 +153,10 @@ LRESULT TMainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         RepairBatchMsg();
         return 0;
     }
-    if (message == WM_CLOSE && installing_) return 0;
+    // While the install step runs, the window paints and answers other programs, but no
+    // click, even one sent from outside, starts a handler, and it does not close.
+    if (installing_ && (message == WM_CLOSE || message == WM_COMMAND || message == kRepairBatchMessage))
+        return 0;
     if (message == WM_TIMER && wParam == Timer1.Id()) {
         Timer1Timer();
         return 0;

@@ -80,7 +80,7 @@ protected:
 private:
     void CreateControls();
 
-    bool installing_ = false; // the install step runs: the window does not close
+    bool installing_ = false; // the install step runs: no handler starts, no close
     void RunInstallStep();
     void ExtractProgramFiles(const IniFile& manifest);
     void ExtractResourceFiles(const IniFile& manifest);

@@ -149,14 +149,14 @@ void TMainFrm::SpeedButton3Click()
 
 LRESULT TMainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kRepairBatchMessage) {
-        RepairBatchMsg();
-        return 0;
-    }
     // While the install step runs, the window paints and answers other programs, but no
     // click, even one sent from outside, starts a handler, and it does not close.
     if (installing_ && (message == WM_CLOSE || message == WM_COMMAND || message == kRepairBatchMessage))
         return 0;
+    if (message == kRepairBatchMessage) {
+        RepairBatchMsg();
+        return 0;
+    }
     if (message == WM_TIMER && wParam == Timer1.Id()) {
         Timer1Timer();
         return 0;

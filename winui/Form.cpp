@@ -105,8 +105,8 @@ void Form::CreateWindowFrame(const std::wstring& caption, int clientWidth, int c
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;
-    hwnd_ = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style | WS_CLIPCHILDREN, x, y, width,
-                            height, nullptr, nullptr, Instance(), nullptr);
+    hwnd_ = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style | WS_CLIPCHILDREN, x, y,
+                            width, height, nullptr, nullptr, Instance(), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
     if (icon) {
@@ -264,7 +264,7 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 void ProcessPaintMessages()
 {
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
         if (msg.message == WM_QUIT) { // not ours to take: back for the message loop
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;

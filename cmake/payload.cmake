@@ -51,3 +51,35 @@ function(tarvo_payload_rc)
     add_custom_target(${arg_TARGET} DEPENDS ${arg_OUT_RC})
   endif()
 endfunction()
+
+# tarvo_setup_with_generated_payload(<name> [EXCLUDE_FROM_ALL] ARGS <generator args>...
+#                                    [ROOTS <dir>...] [DEPENDS <file or target>...])
+#
+# Tarvosetup linked with a payload that bench/install/make_bench_payload.py generates
+# at build time into <binary dir>/<name> (its setup.ini and files/), for the install
+# benchmark and the install-at-scale test. ROOTS: further folders of the manifest's
+# files, searched after the generated ones.
+function(tarvo_setup_with_generated_payload name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "EXCLUDE_FROM_ALL" "" "ARGS;ROOTS;DEPENDS")
+  set(generator ${CMAKE_SOURCE_DIR}/bench/install/make_bench_payload.py)
+  set(payload_dir ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  add_custom_command(
+    OUTPUT ${payload_dir}/setup.ini
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${payload_dir}
+    COMMAND python3 ${generator} ${payload_dir} ${arg_ARGS}
+    DEPENDS ${generator} ${arg_DEPENDS}
+    COMMENT "Generating the payload of ${name}"
+    VERBATIM)
+  tarvo_payload_rc(OUT_RC ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc
+                   MANIFEST ${payload_dir}/setup.ini ROOTS ${payload_dir}/files ${arg_ROOTS}
+                   DEPENDS ${payload_dir}/setup.ini ${arg_DEPENDS} TARGET ${name}_payload)
+  set(exclude)
+  if(arg_EXCLUDE_FROM_ALL)
+    set(exclude EXCLUDE_FROM_ALL)
+  endif()
+  add_executable(${name} ${exclude} ${CMAKE_SOURCE_DIR}/setup/WinMain.cpp
+                 ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc)
+  add_dependencies(${name} ${name}_payload)
+  target_link_libraries(${name} PRIVATE tarvosetup_core tarvosetup_resources)
+  tarvo_gui_program(${name})
+endfunction()

@@ -19,7 +19,8 @@ wine_prefix_init
 # A machine with a second disk D: and without an earlier installation of Tarvo (an
 # earlier demo leaves one in this prefix).
 wine_map_d_drive
-rm -rf "$WINEPREFIX/drive_c/Tarvo" "$TARVO_D_DRIVE/Tarvo"
+rm -rf "$WINEPREFIX/drive_c/Tarvo"
+[ -n "$TARVO_D_DRIVE" ] && rm -rf "$TARVO_D_DRIVE/Tarvo"
 "$WINE" reg delete 'HKLM\Software\MirelMax' /f >/dev/null 2>&1 || true
 # Every program of the demo, the driver included, in one virtual desktop: it draws the
 # title bars that Xvfb alone lacks, and the driver sees the windows it holds.
@@ -111,7 +112,10 @@ start 'C:\Tarvosetup.exe'
 drive wait "$setup_caption" 20000 >/dev/null
 drive click "$setup_caption" "${ctl[IdCheckBox1]}"
 drive click "$setup_caption" "${ctl[IdNextOkbt]}"
-sleep 2
+for _ in $(seq 100); do
+  drive state "$setup_caption" "${ctl[IdNextOkbt]}" | grep -q enabled=1 && break
+  sleep 0.2
+done
 drive click "$setup_caption" "${ctl[IdNextOkbt]}"
 drive waittext "$setup_caption" "${ctl[IdResDirET]}" 'D:\Tarvo\我的资源库' 20000 >/dev/null
 sleep 1; shot setup-6-upgrade-directories

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build make ccache g++ clang libclang-rt-14-dev
   googletest libgtest-dev libsqlite3-dev sqlite3 libssl-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
+  wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
   tcl dpkg-dev xz-utils python3 bc
 )
 

@@ -14,10 +14,11 @@ bool ForceDirectories(const std::wstring& path);
 // The folder part of a path, without its trailing backslash.
 std::wstring ExtractFileDir(const std::wstring& path);
 
-// Writes the bytes to a temporary file beside the target and moves it over the
-// target only when complete, so a failed write never leaves a truncated file where
-// a good one was. Throws winui::AppError("Cannot create file ...") on failure,
-// leaving no temporary file behind.
+// Writes the bytes to the target, replacing it. An existing target is replaced through a
+// temporary file beside it (its name + ".tvs.tmp") moved over it only when complete, so
+// a failed write never leaves a truncated file where a good one was; a new target is
+// written in place. Throws winui::AppError("Cannot create file ...") on failure, leaving
+// neither a temporary nor a partly written file behind.
 void WriteFileReplacing(const std::wstring& target, const void* data, std::size_t size);
 
 // Copies a file over the target the same safe way; false when it cannot. Copying a

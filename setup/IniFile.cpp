@@ -48,3 +48,54 @@ void IniFile::WriteString(const std::wstring& section, const std::wstring& key,
     }
     throw winui::AppError(L"Unable to write to " + fullName);
 }
+
+namespace {
+
+std::wstring Upper(std::wstring text)
+{
+    if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::wstring Trimmed(const std::wstring& text)
+{
+    const auto first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return L"";
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
+} // namespace
+
+IniSection IniFile::ReadSection(const std::wstring& section) const
+{
+    std::vector<wchar_t> buffer(1 << 16);
+    DWORD n = 0;
+    for (;;) {
+        n = GetPrivateProfileSectionW(section.c_str(), buffer.data(),
+                                      static_cast<DWORD>(buffer.size()), path_.c_str());
+        if (n + 2 < buffer.size()) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    IniSection result;
+    // "key=value\0key=value\0...\0"
+    for (const wchar_t* line = buffer.data(); line < buffer.data() + n && *line;
+         line += wcslen(line) + 1) {
+        const std::wstring text = line;
+        const auto equals = text.find(L'=');
+        std::optional<std::wstring> value;
+        if (equals != std::wstring::npos) value = Trimmed(text.substr(equals + 1));
+        result.values_.emplace(Upper(Trimmed(text.substr(0, equals))), std::move(value));
+    }
+    return result;
+}
+
+std::wstring IniSection::ReadString(const std::wstring& key, const std::wstring& defaultValue) const
+{
+    const auto found = values_.find(Upper(key));
+    if (found == values_.end() || !found->second) return defaultValue;
+    const std::wstring& value = *found->second;
+    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
+        value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}

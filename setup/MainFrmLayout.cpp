@@ -26,8 +26,10 @@ std::wstring LoadAgreement()
 
 TMainFrm::TMainFrm()
 {
+    // A fixed dialog border with a close box only; its own button on the taskbar.
     CreateWindowFrame(L"", 457, 338, WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                      LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_SETUP)));
+                      LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_SETUP)),
+                      WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_APPWINDOW);
     CreateControls();
     FormCreate();
 }
@@ -84,7 +86,7 @@ void TMainFrm::CreateControls()
         const wchar_t* caption;
         winui::Edit& edit;
         int editId;
-        winui::Button& picker;
+        winui::SpeedButton& picker;
         int pickerId;
         winui::Label& hint;
         int hintId;
@@ -130,9 +132,8 @@ void TMainFrm::CreateControls()
     nextOkbt.SetEnabled(false);
     OnClick(nextOkbt, [this] { nextOkbtClick(); });
 
-    SetTabOrder({&cxMemo1, &CheckBox1, &Memo1, &SetpDirET, &SpeedButton1, &ResDirET,
-                 &SpeedButton2, &mrBackUPet, &SpeedButton3, &HaveOldInfoCB, &cxMemo2, &UpBT,
-                 &nextOkbt});
+    SetTabOrder({&cxMemo1, &CheckBox1, &Memo1, &SetpDirET, &ResDirET, &mrBackUPet,
+                 &HaveOldInfoCB, &cxMemo2, &UpBT, &nextOkbt});
 
     cxShellBrowserDialog1.title = L"选择程序安装目录";
     cxShellBrowserDialog1.folderLabel = L"程序安装目录";

@@ -80,6 +80,14 @@ void TMainFrm::nextOkbtClick()
 
 void TMainFrm::RunInstallStep()
 {
+    // The window keeps painting while the files are written; it cannot be closed before
+    // the step has ended, whichever way it ends.
+    struct Installing {
+        bool& flag;
+        explicit Installing(bool& f) : flag(f) { flag = true; }
+        ~Installing() { flag = false; }
+    } installing(installing_);
+
     const std::wstring d = SetpDirET.Text();
     KeepOld = KeepOldInfo();
     KillProcessByName(L"ZIDezEvudaz.exe");
@@ -141,6 +149,10 @@ void TMainFrm::SpeedButton3Click()
 
 LRESULT TMainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // While the install step runs, the window paints and answers other programs, but no
+    // click, even one sent from outside, starts a handler, and it does not close.
+    if (installing_ && (message == WM_CLOSE || message == WM_COMMAND || message == kRepairBatchMessage))
+        return 0;
     if (message == kRepairBatchMessage) {
         RepairBatchMsg();
         return 0;

@@ -33,7 +33,7 @@ public:
     winui::Memo Memo1;
     winui::Label Label2, Label7, Label3, Label6, Label8, Label9;
     winui::Edit SetpDirET, ResDirET, mrBackUPet;
-    winui::Button SpeedButton1, SpeedButton2, SpeedButton3;
+    winui::SpeedButton SpeedButton1, SpeedButton2, SpeedButton3;
     winui::CheckBox HaveOldInfoCB;
     winui::Label Label4;
     winui::ProgressBar PB;
@@ -95,4 +95,6 @@ private:
     void RunInstallStep();
     void ExtractProgramFiles(const IniFile& manifest);
     void ExtractResourceFiles(const IniFile& manifest);
+
+    bool installing_ = false; // the install step runs: no handler starts, no close
 };

@@ -22,9 +22,8 @@ void TMainFrm::DetectOldInstall()
         NoEarlierInstallation();
         throw;
     }
-    // No recorded directory is no earlier installation, whatever lies at the drive's root.
-    HaveOldInfoCB.SetChecked(!OldInstallDir.empty() &&
-                             FileExists(OldInstallDir + L"\\data\\kiwa.db"));
+    // Joined as it is: with no recorded directory this is the current drive's root.
+    HaveOldInfoCB.SetChecked(FileExists(OldInstallDir + L"\\data\\kiwa.db"));
     if (!HaveOldInfoCB.Checked()) {
         NoEarlierInstallation();
         return;
@@ -46,7 +45,7 @@ std::wstring TMainFrm::GetOldResPath()
     try {
         DbConnection->SetConnectionString(AppDatabaseConnectionString(d));
         DbConnection->Connect();
-    } catch (const winui::AppError&) {
+    } catch (...) {
         DbConnection->Disconnect();
         return L"";
     }

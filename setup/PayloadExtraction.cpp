@@ -3,10 +3,12 @@
 #include "AppError.h"
 #include "Controls.h"
 #include "FileSystem.h"
+#include "Form.h"
 #include "Text.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 void SaveResourceToFile(const std::wstring& name, const std::wstring& type,
@@ -58,6 +60,56 @@ bool IsDatabaseEntry(const std::wstring& entry)
     return name == L"kiwa.db";
 }
 
+// What a pass shows while it runs: the log lines and the progress go to the screen a few
+// times a second, all lines waiting in one go, and the window paints in between; and at
+// the end of the pass, also when it stops with an error. Drawing each line on its own
+// cost more than writing its file.
+class PassDisplay {
+public:
+    PassDisplay(const ExtractionTarget& target, int count) : target_(target)
+    {
+        target.progress.SetRange(0, count);
+        position_ = target.progress.Position(); // not reset between the passes
+    }
+    ~PassDisplay()
+    {
+        try {
+            Show();
+        } catch (...) { // out of memory for the lines: the pass's own error goes on
+        }
+    }
+    PassDisplay(const PassDisplay&) = delete;
+    PassDisplay& operator=(const PassDisplay&) = delete;
+
+    // An entry is done: its log line, one step of progress.
+    void Done(std::wstring line)
+    {
+        lines_.push_back(std::move(line));
+        ++position_;
+        if (GetTickCount64() - shownAt_ >= frameMs_) Show();
+    }
+
+private:
+    void Show()
+    {
+        const ULONGLONG start = GetTickCount64();
+        target_.log.AddLines(lines_);
+        lines_.clear();
+        target_.progress.SetPosition(position_);
+        winui::ProcessPaintMessages();
+        shownAt_ = GetTickCount64();
+        // Ten times a second; where drawing is slow, less often, so that the files get
+        // nine tenths of the time, but still four times a second.
+        frameMs_ = std::clamp<ULONGLONG>(10 * (shownAt_ - start), 100, 250);
+    }
+
+    const ExtractionTarget& target_;
+    std::vector<std::wstring> lines_;
+    int position_ = 0;
+    ULONGLONG shownAt_ = GetTickCount64();
+    ULONGLONG frameMs_ = 100;
+};
+
 void SaveUninstallList(const std::wstring& path, const std::vector<std::wstring>& lines)
 {
     std::string bytes;
@@ -72,19 +124,19 @@ void ExtractProgramFiles(const IniFile& manifest, const ExtractionTarget& target
 {
     const std::wstring& d = target.dir;
     const int count = manifest.ReadInteger(L"FCount", L"count", 0);
-    target.progress.SetRange(0, count);
+    const IniSection list = manifest.ReadSection(L"Flist");
+    PassDisplay display(target, count);
     std::vector<std::wstring> uninstall;
     for (int i = 1; i <= count; ++i) {
         const std::wstring number = std::to_wstring(i);
-        const std::wstring entry = manifest.ReadString(L"Flist", L"F" + number, L"");
+        const std::wstring entry = list.ReadString(L"F" + number, L"");
         EnsureEntryDir(d, entry);
         if (keepOld && IsDatabaseEntry(entry))
             CopyFileReplacing(oldInstallDir + L"\\data\\kiwa.db", d + entry); // outcome ignored
         else
             SaveResourceToFile(L"SRC" + number, L"FILE" + number, d + entry);
-        target.log.AddLine(ExtractLogLine(entry, d));
+        display.Done(ExtractLogLine(entry, d));
         uninstall.push_back(d + entry);
-        target.progress.SetPosition(target.progress.Position() + 1);
     }
     uninstall.push_back(d + L"\\~tmp.ini");
     SaveUninstallList(d + L"\\uninstall.lst", uninstall);
@@ -94,13 +146,13 @@ void ExtractResourceFiles(const IniFile& manifest, const ExtractionTarget& targe
 {
     const std::wstring& r = target.dir;
     const int count = manifest.ReadInteger(L"KCount", L"Kcount", 0);
-    target.progress.SetRange(0, count);
+    const IniSection list = manifest.ReadSection(L"Klist");
+    PassDisplay display(target, count);
     for (int j = 1; j <= count; ++j) {
         const std::wstring number = std::to_wstring(j);
-        const std::wstring entry = manifest.ReadString(L"Klist", L"K" + number, L"");
+        const std::wstring entry = list.ReadString(L"K" + number, L"");
         EnsureEntryDir(r, entry);
         SaveResourceToFile(L"KSRC" + number, L"KFILE" + number, r + entry);
-        target.log.AddLine(ExtractLogLine(entry, r));
-        target.progress.SetPosition(target.progress.Position() + 1);
+        display.Done(ExtractLogLine(entry, r));
     }
 }

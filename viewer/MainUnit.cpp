@@ -71,7 +71,9 @@ void TMainFrm::DropFiles(HDROP drop)
     std::vector<wchar_t> name(length + 1, L'\0');
     DragQueryFileW(drop, 0, name.data(), length + 1);
     MaxFileET.SetText(name.data());
-    Button2.Click();
+    // The view button's handler, as a click runs it; an error ends the drop here and
+    // reaches the report of the window's message boundary.
+    Button2Click();
 }
 
 void TMainFrm::Label2Click()

@@ -82,15 +82,23 @@ std::vector<std::wstring> Memo::Lines() const
 
 void Memo::Clear() { SetText(L""); }
 
-void Memo::AddLine(const std::wstring& line)
+// The last line of the text starts at its end exactly when the text is empty or ends
+// with a line break: a wrapped line never leaves an empty line behind it.
+bool Memo::EndsWithLineBreak() const
 {
+    const auto length = static_cast<LRESULT>(GetWindowTextLengthW(hwnd_));
+    const LRESULT lastLine = SendMessageW(hwnd_, EM_GETLINECOUNT, 0, 0) - 1;
+    return SendMessageW(hwnd_, EM_LINEINDEX, lastLine, 0) == length;
+}
+
+void Memo::AddLine(const std::wstring& line) { AddLines({line}); }
+
+void Memo::AddLines(const std::vector<std::wstring>& lines)
+{
+    if (lines.empty()) return;
+    std::wstring added = EndsWithLineBreak() ? L"" : L"\r\n";
+    for (const std::wstring& line : lines) added += line + L"\r\n";
     const int length = GetWindowTextLengthW(hwnd_);
-    std::wstring added = line + L"\r\n";
-    if (length > 0) {
-        // A text that does not end with a line break gets one first.
-        std::wstring text = Text();
-        if (text.size() < 2 || text.compare(text.size() - 2, 2, L"\r\n") != 0) added = L"\r\n" + added;
-    }
     SendMessageW(hwnd_, EM_SETSEL, length, length);
     SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
 }
@@ -101,6 +109,68 @@ void Button::Create(Form& form, HWND parent, int id, Bounds bounds, const std::w
 }
 
 void Button::Click() { SendMessageW(hwnd_, BM_CLICK, 0, 0); }
+
+void SpeedButton::Create(Form& form, HWND parent, int id, Bounds bounds, const std::wstring& text)
+{
+    CreateChild(form, parent, L"BUTTON", BS_PUSHBUTTON, 0, bounds, text, id);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    buttonProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SpeedButton::Proc)));
+}
+
+SpeedButton::~SpeedButton()
+{
+    // The window may outlive this object by a little: it goes back to being a button.
+    if (IsWindow(hwnd_) && buttonProc_) {
+        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(buttonProc_));
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    }
+}
+
+void SpeedButton::NotifyClick() const
+{
+    SendMessageW(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(id_, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(hwnd_));
+}
+
+// The mouse is handled here, not by the button, which would take the focus first: the
+// button shows pressed while the mouse is held down over it and clicks when it is let
+// go there.
+LRESULT CALLBACK SpeedButton::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto* self = reinterpret_cast<SpeedButton*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto inside = [hwnd, lParam] {
+        RECT client;
+        GetClientRect(hwnd, &client);
+        const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        return PtInRect(&client, at) != FALSE;
+    };
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        SetCapture(hwnd);
+        SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (GetCapture() == hwnd) SendMessageW(hwnd, BM_SETSTATE, inside(), 0);
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == hwnd) {
+            const bool click = inside();
+            ReleaseCapture();
+            if (click) self->NotifyClick();
+        }
+        return 0;
+    case WM_CAPTURECHANGED:
+        SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
+        return 0;
+    case BM_CLICK:
+        self->NotifyClick();
+        return 0;
+    default:
+        return CallWindowProcW(self->buttonProc_, hwnd, message, wParam, lParam);
+    }
+}
 
 void CheckBox::Create(Form& form, HWND parent, int id, Bounds bounds, const std::wstring& text)
 {
@@ -158,9 +228,24 @@ void ImageBox::Create(Form& form, HWND parent, int id, Bounds bounds)
     CreateChild(form, parent, L"STATIC", SS_BITMAP | SS_REALSIZECONTROL, 0, bounds, L"", id);
 }
 
+ImageBox::~ImageBox()
+{
+    if (IsWindow(hwnd_)) ReleaseShown();
+}
+
 void ImageBox::SetBitmap(HBITMAP bitmap)
 {
+    ReleaseShown();
+    bitmap_.Reset(bitmap);
     SendMessageW(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+}
+
+// Takes the bitmap off the control; a copy that the control made of it is deleted.
+void ImageBox::ReleaseShown()
+{
+    const auto shown = reinterpret_cast<HGDIOBJ>(
+        SendMessageW(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, 0));
+    if (shown && shown != bitmap_.Get()) DeleteObject(shown);
 }
 
 void Timer::Create(HWND owner, UINT_PTR id, UINT intervalMs)

@@ -1,6 +1,8 @@
 // The few controls the two programs need, as thin wrappers over real Win32 windows.
 #pragma once
 
+#include "Handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -77,7 +79,14 @@ public:
     void Create(Form& form, HWND parent, int id, Bounds bounds, Options options);
     std::vector<std::wstring> Lines() const;
     void Clear();
+    // Adds the line at the end; a text that does not end with a line break gets one
+    // first. The cost does not grow with the text already there.
     void AddLine(const std::wstring& line);
+    // The same for several lines, drawn once.
+    void AddLines(const std::vector<std::wstring>& lines);
+
+private:
+    bool EndsWithLineBreak() const;
 };
 
 // TButton.
@@ -86,6 +95,20 @@ public:
     void Create(Form& form, HWND parent, int id, Bounds bounds, const std::wstring& text);
     // Clicks the button as the user would.
     void Click();
+};
+
+// TSpeedButton: a button that runs its click handler without ever taking the focus,
+// and that Tab passes by.
+class SpeedButton : public Control {
+public:
+    ~SpeedButton() override;
+    void Create(Form& form, HWND parent, int id, Bounds bounds, const std::wstring& text);
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void NotifyClick() const;
+
+    WNDPROC buttonProc_ = nullptr;
 };
 
 // TCheckBox.
@@ -127,11 +150,18 @@ private:
     std::vector<Panel*> pages_;
 };
 
-// TImage: a bitmap on the form.
+// TImage: a bitmap on the form, owned by the image.
 class ImageBox : public Control {
 public:
+    ~ImageBox() override;
     void Create(Form& form, HWND parent, int id, Bounds bounds);
+    // Shows the bitmap and takes it over.
     void SetBitmap(HBITMAP bitmap);
+
+private:
+    void ReleaseShown();
+
+    GdiObject bitmap_;
 };
 
 // TTimer: ticks on the form's window while enabled.

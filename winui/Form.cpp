@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace winui {
 
@@ -93,19 +94,19 @@ HFONT Form::MakeFont(const FontSpec& spec)
 }
 
 void Form::CreateWindowFrame(const std::wstring& caption, int clientWidth, int clientHeight,
-                             DWORD style, HICON icon)
+                             DWORD style, HICON icon, DWORD exStyle)
 {
     RegisterClasses(icon);
     RECT rect{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&rect, style, FALSE, 0);
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;
-    hwnd_ = CreateWindowExW(0, kFormClass, caption.c_str(), style | WS_CLIPCHILDREN, x, y, width,
-                            height, nullptr, nullptr, Instance(), nullptr);
+    hwnd_ = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style | WS_CLIPCHILDREN, x, y,
+                            width, height, nullptr, nullptr, Instance(), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
     if (icon) {
@@ -235,9 +236,14 @@ LRESULT Form::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam)
         DestroyWindow(hwnd_);
         return 0;
     case WM_DESTROY:
-        hwnd_ = nullptr;
         PostQuitMessage(0);
         return 0;
+    case WM_NCDESTROY: {
+        // The last message of the window: the form lets go of it.
+        const HWND gone = std::exchange(hwnd_, nullptr);
+        SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+        return DefWindowProcW(gone, message, wParam, lParam);
+    }
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
@@ -269,6 +275,18 @@ void Dispatch(const MSG& msg)
 }
 
 } // namespace
+
+void ProcessPaintMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+        if (msg.message == WM_QUIT) { // not ours to take: back for the message loop
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        DispatchMessageW(&msg);
+    }
+}
 
 int RunMessageLoop()
 {

@@ -36,7 +36,7 @@ public:
 
     // Creates the window with the given client size, centred on the screen.
     void CreateWindowFrame(const std::wstring& caption, int clientWidth, int clientHeight,
-                           DWORD style, HICON icon);
+                           DWORD style, HICON icon, DWORD exStyle = 0);
     void SetCaption(const std::wstring& caption);
     std::wstring Caption() const;
     void Show(int showCommand = SW_SHOWNORMAL);
@@ -96,6 +96,11 @@ int RunMessageLoop();
 // returns. False when the quit message came: it is posted again for the loop that ends
 // the program, and the caller stops what it was doing.
 bool ProcessMessages();
+
+// Lets the windows of this thread paint and answers what other threads send them,
+// while a long action runs inside a handler. Input and posted messages wait in the
+// queue for the message loop, so no handler of the form starts meanwhile.
+void ProcessPaintMessages();
 
 // The window class of panels and pages: a plain container that passes its children's
 // notifications on to the form.

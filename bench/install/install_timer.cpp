@@ -18,7 +18,16 @@ int wmain()
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     uidriver::PostClick(next);
-    const bool done = uidriver::WaitUntil([&] { return uidriver::GetText(next) == L"完成"; }, 120000, 1);
+    // A window busy for longer than the driver waits for an answer is asked again.
+    const bool done = uidriver::WaitUntil(
+        [&] {
+            try {
+                return uidriver::GetText(next) == L"完成";
+            } catch (const uidriver::Error&) {
+                return false;
+            }
+        },
+        900000, 1);
     QueryPerformanceCounter(&end);
     if (!done) {
         std::fprintf(stderr, "install_timer: the install did not finish\n");

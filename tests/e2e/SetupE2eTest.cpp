@@ -37,15 +37,19 @@ std::string Ansi(const std::wstring& text)
     return bytes;
 }
 
-// The entries of the shipped manifest, read as the setup program reads them.
-std::vector<std::wstring> ManifestEntries()
+// The entries of a list of the manifest, read key by key through the platform: the
+// program files by default, the resource library with "KCount", "Kcount", "Klist", "K".
+std::vector<std::wstring> ManifestEntries(const wchar_t* countSection = L"FCount",
+                                          const wchar_t* countKey = L"count",
+                                          const wchar_t* listSection = L"Flist",
+                                          const wchar_t* prefix = L"F")
 {
     std::vector<std::wstring> entries;
-    const int count = GetPrivateProfileIntW(L"FCount", L"count", 0, g_manifest.c_str());
+    const int count = GetPrivateProfileIntW(countSection, countKey, 0, g_manifest.c_str());
     for (int i = 1; i <= count; ++i) {
         wchar_t entry[1024];
-        GetPrivateProfileStringW(L"Flist", (L"F" + std::to_wstring(i)).c_str(), L"", entry, 1024,
-                                 g_manifest.c_str());
+        GetPrivateProfileStringW(listSection, (prefix + std::to_wstring(i)).c_str(), L"", entry,
+                                 1024, g_manifest.c_str());
         entries.push_back(entry);
     }
     return entries;
@@ -648,6 +652,138 @@ INSTANTIATE_TEST_SUITE_P(ProgramDirectory, SetupUpgradeE2e, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "WithTrailingBackslash" : "WithoutTrailingBackslash";
                          });
+
+// The shipped program files with a resource library of 5,000 small files: the install
+// step at scale, watched from outside while it runs.
+class SetupAtScaleE2e : public SetupE2e {
+protected:
+    static constexpr DWORD kInstallTimeoutMs = 600000;
+
+    void SetUp() override
+    {
+        SetupE2e::SetUp();
+        programs = ManifestEntries();
+        library = ManifestEntries(L"KCount", L"Kcount", L"Klist", L"K");
+        ASSERT_EQ(library.size(), 5000u) << "not the payload of the install at scale";
+    }
+
+    // Walks the wizard to "开始安装" and clicks it.
+    void StartInstall()
+    {
+        ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
+        uidriver::SetText(Control(IdSetpDirET), d);
+        uidriver::SetText(Control(IdResDirET), r);
+        uidriver::SetText(Control(IdMrBackUPet), installDir / L"Tarvo\\MirelBackUp");
+        ASSERT_NO_FATAL_FAILURE(ClickNextAndWaitFor(L"开始安装"));
+        Click(IdNextOkbt);
+    }
+
+    // Whether the bar stands inside the resource-library pass: past the program files,
+    // short of its end.
+    bool InLibraryPass(int position) const
+    {
+        return position > static_cast<int>(programs.size()) && position < static_cast<int>(library.size());
+    }
+    int Progress() const { return uidriver::ProgressPosition(Control(IdPB)); }
+
+    // Every file in place byte for byte, the uninstall list, and nothing left over.
+    void ExpectInstalled()
+    {
+        std::wstring uninstall;
+        for (const std::wstring& entry : programs) {
+            SCOPED_TRACE(Ansi(entry));
+            if (entry != kConfigEntry && entry != kDatabaseEntry) // the install updates those two
+                ASSERT_TRUE(ReadBytes(d + entry) == ReadBytes(SourceOf(entry)));
+            uninstall += d + entry + L"\r\n";
+        }
+        ExpectInstallWritten(d, r, installDir / L"Tarvo\\MirelBackUp");
+        EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"), Ansi(uninstall + d + L"\\~tmp.ini\r\n"));
+        for (const std::wstring& entry : library) {
+            SCOPED_TRACE(Ansi(entry));
+            ASSERT_TRUE(ReadBytes(r + entry) == ReadBytes(SourceOf(entry)));
+        }
+        EXPECT_FALSE(FileExists(setupDir / L"setup.ini"));
+        EXPECT_EQ(TemporaryFilesBelow(installDir.Path()), 0);
+    }
+
+    static int TemporaryFilesBelow(const std::wstring& folder)
+    {
+        int found = 0;
+        WIN32_FIND_DATAW data;
+        const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return 0;
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                found += TemporaryFilesBelow(folder + L"\\" + name);
+            else if (name.size() > 8 && name.compare(name.size() - 8, 8, L".tvs.tmp") == 0)
+                ++found;
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        return found;
+    }
+
+    const std::wstring d = installDir / L"Tarvo\\MirelMax";
+    const std::wstring r = installDir / L"Tarvo\\资源库";
+    std::vector<std::wstring> programs, library;
+};
+
+TEST_F(SetupAtScaleE2e, InstallsThousandsOfFilesWhileTheWindowKeepsAnswering)
+{
+    ASSERT_NO_FATAL_FAILURE(StartInstall());
+    // While the files are written, the window answers: the bar is seen on its way, and a
+    // close sent by another program early in the pass is answered and refused.
+    bool seenOnItsWay = false, closeAnswered = false;
+    const bool filled = uidriver::WaitUntil(
+        [&] {
+            const int position = Progress();
+            if (InLibraryPass(position)) {
+                seenOnItsWay = true;
+                if (!closeAnswered && position < 2500) {
+                    uidriver::SendClose(window);
+                    closeAnswered = true;
+                }
+            }
+            return position == 5000;
+        },
+        kInstallTimeoutMs);
+    ASSERT_TRUE(filled) << "the progress bar never reached its end";
+    EXPECT_TRUE(seenOnItsWay) << "the progress bar was never seen between its start and its end";
+    EXPECT_TRUE(closeAnswered) << "the bar was not seen early in the library pass";
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return Text(IdNextOkbt) == L"完成" && Enabled(IdNextOkbt); },
+                                    kInstallTimeoutMs))
+        << "the install did not finish";
+    ASSERT_TRUE(IsWindow(window)) << "the window closed during the install";
+    EXPECT_EQ(Progress(), 5000);
+    EXPECT_EQ(uidriver::ProgressMaximum(Control(IdPB)), 5000);
+
+    // The log: a line for every file, in the manifest's order, then what follows them.
+    std::vector<std::wstring> expected;
+    for (const std::wstring& entry : programs) expected.push_back(L"Extract " + entry + L" to " + d + entry + L" ");
+    for (const std::wstring& entry : library) expected.push_back(L"Extract " + entry + L" to " + r + entry + L" ");
+    const std::wstring log = Text(IdCxMemo2);
+    std::vector<std::wstring> lines;
+    for (std::size_t at = 0, end; (end = log.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
+        lines.push_back(log.substr(at, end - at));
+    ASSERT_GT(lines.size(), 5039u);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), lines.begin())) << "the log differs";
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::wstring& line) { return line.rfind(L"Extract ", 0) == 0; }),
+              5039);
+
+    ExpectInstalled();
+    Click(IdNextOkbt);
+    EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
+}
+
+TEST_F(SetupAtScaleE2e, CloseDuringTheInstallEndsTheProgramOnceEveryFileIsComplete)
+{
+    ASSERT_NO_FATAL_FAILURE(StartInstall());
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return InLibraryPass(Progress()); }, kInstallTimeoutMs));
+    uidriver::PostClose(window); // as the close box asks
+    ASSERT_TRUE(program->WaitForExit(kInstallTimeoutMs)) << "the program did not end";
+    ExpectInstalled();
+}
 
 } // namespace
 

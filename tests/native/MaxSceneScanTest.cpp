@@ -17,12 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 // A 12-byte occurrence: signature, the two bytes not examined, release little-endian.
 Bytes Occurrence(std::uint16_t release, std::uint8_t b8 = 0, std::uint8_t b9 = 0)
 {
-    Bytes o(MaxVersionSignature, MaxVersionSignature + 8);
-    o.push_back(b8);
-    o.push_back(b9);
-    o.push_back(static_cast<std::uint8_t>(release & 0xFF));
-    o.push_back(static_cast<std::uint8_t>(release >> 8));
-    return o;
+    return {0x42, 0x30, 0x60, 0x11, 0x00, 0x00, 0x00, 0x00, b8, b9,
+            static_cast<std::uint8_t>(release & 0xFF), static_cast<std::uint8_t>(release >> 8)};
 }
 
 // Bytes that hold no occurrence but are full of signature prefixes, so the search has to

@@ -365,7 +365,7 @@ TEST_F(AppConfigUpdate, WriteFailureStopsTheInstallStep)
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].text, L"没有找到DLL!");
     EXPECT_EQ(boxes.boxes[1].text, L"Unable to write to " + Config() + L"."); // the report ends it with a full stop
-    EXPECT_EQ(boxes.boxes[1].caption, TestProgramTitle());
+    EXPECT_EQ(boxes.boxes[1].caption, L"setup_wine_tests");
     EXPECT_TRUE(manifestLeft) << "the rest of the install step ran";
     EXPECT_EQ(form.nextOkbt.Text(), L"开始安装");
     EXPECT_FALSE(form.nextOkbt.Enabled());

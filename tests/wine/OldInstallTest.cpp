@@ -179,9 +179,9 @@ TEST_F(EarlierInstall, NothingTakenOverWithoutTheEarlierDatabase)
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-// No recorded directory is no earlier installation, even with an application database
-// "\data\kiwa.db" at the root of the current drive.
-TEST_F(EarlierInstall, DatabaseAtTheDriveRootIsNoEarlierInstallation)
+// With no recorded directory the database looked for is "\data\kiwa.db" at the root of
+// the current drive: one there is taken for the earlier installation's.
+TEST_F(EarlierInstall, DatabaseAtTheDriveRootStandsForAnUnrecordedInstallation)
 {
     // The temporary folder is the current directory for the test; the drive's root gets
     // an application database, and both are put back however the test ends.
@@ -210,8 +210,9 @@ TEST_F(EarlierInstall, DatabaseAtTheDriveRootIsNoEarlierInstallation)
     ASSERT_TRUE(FileExists(L"\\data\\kiwa.db"));
 
     ASSERT_NO_FATAL_FAILURE(GoToDirectoryPage());
-    ExpectBox(false, false);
-    ExpectFields(kDefaultProgram, kDefaultResources, kDefaultBackup);
+    ExpectBox(true, true);
+    // Its resource directory is the temporary folder; there is no "\config\config.ini".
+    ExpectFields(L"", dir.Path(), kDefaultBackup);
     EXPECT_EQ(form.OldInstallDir, L"");
 }
 
@@ -301,7 +302,7 @@ TEST_F(EarlierInstall, UnreadableConfigurationTableIsReportedAndStopsTheDetectio
         Click(form.nextOkbt);
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text, c.message);
-        EXPECT_EQ(boxes.boxes[0].caption, TestProgramTitle());
+        EXPECT_EQ(boxes.boxes[0].caption, L"setup_wine_tests");
         EXPECT_EQ(form.StepIndex, 2);
         ExpectBox(true, true);
         ExpectFields(d, kDefaultResources, kDefaultBackup); // the backup directory is not read

@@ -5,17 +5,17 @@
 #include "IniFile.h"
 #include "MainUnit.h"
 #include "PayloadExtraction.h"
-#include "Text.h"
 #include "WineTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
+
 using testing_support::MessageBoxRecorder;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
-using testing_support::TestProgramTitle;
 using testing_support::WriteBytes;
-using winui::ToAnsi;
 
 namespace {
 
@@ -23,11 +23,23 @@ const std::string kOne = "one\r\n";
 const std::string kTwo = "two folders deep\r\n";
 const std::string kShippedDb = ReadBytes(TARVO_FIXTURE_DB); // as the build made it
 
+// The bytes of a text made of ASCII characters only: the same in every ANSI code page.
+// The temporary folders of the tests are ASCII names.
+std::string Ascii(const std::wstring& text)
+{
+    std::string bytes;
+    for (wchar_t c : text) {
+        if (c >= 0x80) throw std::invalid_argument("not ASCII");
+        bytes += static_cast<char>(c);
+    }
+    return bytes;
+}
+
 // Writes a manifest in the ANSI code page, as the shipped one is.
 std::wstring WriteManifest(const TempDir& dir, const std::wstring& text)
 {
     const std::wstring path = dir / L"setup.ini";
-    WriteBytes(path, ToAnsi(text));
+    WriteBytes(path, Ascii(text));
     return path;
 }
 
@@ -75,7 +87,7 @@ TEST_F(Extraction, WritesEveryEntryLogsItAndSavesTheUninstallList)
                                         L"Extract \\data\\kiwa.db to " + d + L"\\data\\kiwa.db ",
                                     }));
     EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"),
-              ToAnsi(d + L"\\one.txt\r\n" + d + L"\\deep\\er\\two.txt\r\n" + d +
+              Ascii(d + L"\\one.txt\r\n" + d + L"\\deep\\er\\two.txt\r\n" + d +
                      L"\\data\\kiwa.db\r\n" + d + L"\\~tmp.ini\r\n"));
     EXPECT_EQ(form.PB.Maximum(), 3);
     EXPECT_EQ(form.PB.Position(), 3);
@@ -93,7 +105,9 @@ TEST_F(Extraction, CountZeroListsOnlyTheTemporaryIni)
     const std::wstring d = target / L"中文目录";
     CreateDirectoryW(d.c_str(), nullptr);
     ProgramPass(L"[Fcount]\r\ncount=0\r\n", d);
-    EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"), ToAnsi(d + L"\\~tmp.ini\r\n"));
+    // 中文目录 in code page 936.
+    EXPECT_EQ(ReadBytes(d + L"\\uninstall.lst"),
+              Ascii(target.Path()) + "\\\xD6\xD0\xCE\xC4\xC4\xBF\xC2\xBC\\~tmp.ini\r\n");
     EXPECT_TRUE(form.cxMemo2.Lines().empty());
 }
 
@@ -115,7 +129,7 @@ TEST_F(Extraction, ProgramDirectoryEndingInABackslashDoublesTheSeparator)
     EXPECT_EQ(ReadBytes(target / L"one.txt"), kOne);
     EXPECT_EQ(form.cxMemo2.Lines()[0], L"Extract \\one.txt to " + d + L"\\one.txt ");
     EXPECT_EQ(ReadBytes(target / L"uninstall.lst"),
-              ToAnsi(d + L"\\one.txt\r\n" + d + L"\\~tmp.ini\r\n"));
+              Ascii(d + L"\\one.txt\r\n" + d + L"\\~tmp.ini\r\n"));
 }
 
 TEST_F(Extraction, KeepsThePreviousDatabase)
@@ -147,7 +161,7 @@ TEST_F(Extraction, KeepsThePreviousDatabase)
         ProgramPass(c.manifest, d, c.keepOld, c.sameDir ? d : old.Path());
         EXPECT_EQ(ReadBytes(target / L"data\\kiwa.db"), c.expected);
         ASSERT_EQ(form.cxMemo2.Lines().size(), 3u); // the entry is logged either way
-        EXPECT_NE(ReadBytes(target / L"uninstall.lst").find(ToAnsi(d + L"\\data\\")), std::string::npos);
+        EXPECT_NE(ReadBytes(target / L"uninstall.lst").find(Ascii(d + L"\\data\\")), std::string::npos);
     }
 }
 
@@ -208,6 +222,47 @@ TEST_F(Extraction, LockedTargetKeepsItsContentAndLeavesNoTemporaryFile)
     EXPECT_EQ(form.cxMemo2.Lines().size(), 1u);
 }
 
+// Every file name in the folder.
+std::vector<std::wstring> FilesIn(const std::wstring& dir)
+{
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found.push_back(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+TEST(SafeWrite, ReplacesWhatAKilledInstallLeftBehind)
+{
+    TempDir dir;
+    WriteBytes(dir / L"kiwa.exe", "old program");
+    WriteBytes(dir / L"kiwa.exe.tvs.tmp", "half a new progr"); // the write that was killed
+    WriteFileReplacing(dir / L"kiwa.exe", "new program", 11);
+    EXPECT_EQ(ReadBytes(dir / L"kiwa.exe"), "new program");
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::wstring>{L"kiwa.exe"});
+}
+
+TEST(SafeWrite, WritesWhereverTheTargetFits)
+{
+    // A folder so deep that the temporary name passes MAX_PATH while the target's does not.
+    TempDir dir;
+    std::wstring folder = dir.Path();
+    while (folder.size() < MAX_PATH - 30) {
+        folder += L"\\" + std::wstring(std::min<std::size_t>(40, MAX_PATH - 30 - folder.size()), L'd');
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    }
+    const std::wstring target = folder + L"\\" + std::wstring(MAX_PATH - 2 - folder.size(), L'f');
+    ASSERT_EQ(target.size(), static_cast<std::size_t>(MAX_PATH - 1));
+    WriteBytes(target, "old"); // replaced through the temporary file
+    WriteFileReplacing(target, "deep", 4);
+    EXPECT_EQ(ReadBytes(target), "deep");
+    EXPECT_EQ(FilesIn(folder).size(), 1u);
+}
+
 TEST_F(Extraction, ResourcePassWritesBelowTheResourceDirectoryWithoutAList)
 {
     const std::wstring r = target.Path();
@@ -226,6 +281,35 @@ TEST_F(Extraction, ManifestWithoutResourceSectionsWritesNothing)
     const IniFile manifest(WriteManifest(work, kThreeEntries));
     ExtractResourceFiles(manifest, {target.Path(), form.cxMemo2, form.PB});
     EXPECT_TRUE(form.cxMemo2.Lines().empty());
+}
+
+TEST(ManifestList, ReadInOneGoAsKeyByKey)
+{
+    TempDir dir;
+    const IniFile manifest(WriteManifest(dir, L"[Klist]\r\nK1=\\a.txt\r\n k2 = \\b c.txt \r\nK1=\\second\r\n"
+                                              L"K3=\"\\quoted\"\r\nK4='\\single'\r\nK5=\"\\open\r\nK6\r\nK7=\r\n"
+                                              L"[Other]\r\nK8=\\elsewhere\r\n"));
+    const IniSection list = manifest.ReadSection(L"KLIST");
+    struct Case {
+        std::wstring key;
+        std::wstring expected;
+    } cases[] = {
+        {L"K1", L"\\a.txt"},     // the first of two keys of a name
+        {L"K2", L"\\b c.txt"},   // any letter case, blanks around dropped
+        {L"k3", L"\\quoted"},    // enclosing quotes taken off
+        {L"K4", L"\\single"},
+        {L"K5", L"\"\\open"},    // a quote that encloses nothing stays
+        {L"K6", L"default"},    // no "=": no value
+        {L"K7", L""},
+        {L"K8", L"default"},    // another section's
+        {L"K9", L"default"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key.begin(), c.key.end()));
+        EXPECT_EQ(list.ReadString(c.key, L"default"), c.expected);
+        EXPECT_EQ(manifest.ReadString(L"Klist", c.key, L"default"), c.expected); // the platform agrees
+    }
+    EXPECT_EQ(manifest.ReadSection(L"Missing").ReadString(L"K1", L"none"), L"none");
 }
 
 TEST_F(Extraction, ManifestIsWrittenBesideTheProgram)

@@ -14,7 +14,6 @@
 using testing_support::MessageBoxRecorder;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
-using testing_support::TestProgramTitle;
 using testing_support::WriteBytes;
 
 namespace {
@@ -74,6 +73,43 @@ TEST_F(Wizard, StartsOnTheAgreementWithNextDisabled)
     GetClientRect(form.Handle(), &client);
     EXPECT_EQ(client.right, 457);
     EXPECT_EQ(client.bottom, 338);
+    // A fixed dialog border with a close box only.
+    const LONG style = GetWindowLongW(form.Handle(), GWL_STYLE);
+    const LONG exStyle = GetWindowLongW(form.Handle(), GWL_EXSTYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
+}
+
+TEST_F(Wizard, PickerButtonsClickWithoutTakingTheFocus)
+{
+    form.Show(SW_SHOWNORMAL);
+    form.StepIndex = 2;
+    form.cxPageControl1.ShowPage(2);
+    int clicks = 0;
+    const winui::SpeedButton* pickers[] = {&form.SpeedButton1, &form.SpeedButton2, &form.SpeedButton3};
+    for (const winui::SpeedButton* picker : pickers) {
+        SCOPED_TRACE(picker->Id());
+        EXPECT_FALSE(GetWindowLongW(picker->Handle(), GWL_STYLE) & WS_TABSTOP);
+        form.OnClick(*picker, [&clicks] { ++clicks; }); // in place of the folder picker
+        form.ResDirET.SetFocus();
+        clicks = 0;
+        // Pressed and let go over the button: one click; let go elsewhere: none.
+        SendMessageW(picker->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        EXPECT_TRUE(form.ResDirET.Focused());
+        SendMessageW(picker->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        EXPECT_EQ(clicks, 1);
+        SendMessageW(picker->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        SendMessageW(picker->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(-20, 5));
+        EXPECT_EQ(clicks, 1);
+        EXPECT_TRUE(form.ResDirET.Focused());
+    }
+    // Tab goes from edit to edit.
+    form.SetpDirET.SetFocus();
+    ASSERT_TRUE(form.MoveFocus(false));
+    EXPECT_TRUE(form.ResDirET.Focused());
+    ASSERT_TRUE(form.MoveFocus(false));
+    EXPECT_TRUE(form.mrBackUPet.Focused());
 }
 
 TEST_F(Wizard, AgreementCheckBoxEnablesNext)
@@ -128,18 +164,21 @@ TEST_F(Wizard, FailedDirectoryGoesBackToTheDirectoryPage)
         {"empty text", L"", dir / L"r2", dir / L"b2", 0},
         {"second of three", dir / L"p3", dir / L"file\\res", dir / L"b3", 1},
         {"third of three", dir / L"p4", dir / L"r4", dir / L"file\\backup", 2},
+        {"a file of that name", dir / L"file", dir / L"r5", dir / L"b5", 0},
+        {"a file of that name, third", dir / L"p6", dir / L"r6", dir / L"file", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         form.StepIndex = 2;
         form.cxPageControl1.ShowPage(2);
         form.Show(SW_SHOWNORMAL);
+        form.nextOkbt.SetEnabled(true); // as the component check leaves it
         boxes.boxes.clear();
         UseDirectories(c.program, c.resources, c.backup);
         Next();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text, L"创建目录失败!");
-        ExpectState(2, 2, L"下一步", form.nextOkbt.Enabled(), true);
+        ExpectState(2, 2, L"下一步", true, true);
         const winui::Edit* edits[] = {&form.SetpDirET, &form.ResDirET, &form.mrBackUPet};
         EXPECT_TRUE(edits[c.failing]->Focused());
         // Directories before the failing one stay created; later ones are not made.
@@ -213,7 +252,7 @@ TEST_F(Wizard, ErrorInTheInstallStepIsReportedAndLeavesNextDisabled)
 
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text.rfind(L"Cannot create file \"" + d + L"\\deep\\er\\two.txt\". ", 0), 0u);
-    EXPECT_EQ(boxes.boxes[0].caption, TestProgramTitle());
+    EXPECT_EQ(boxes.boxes[0].caption, L"setup_wine_tests"); // the executable's name
     EXPECT_EQ(boxes.boxes[0].style & 0xF0, static_cast<UINT>(MB_ICONERROR));
     ExpectState(4, 3, L"开始安装", false, false);
     EXPECT_EQ(ReadBytes(d + L"\\deep\\er\\two.txt"), "in use");
@@ -227,6 +266,23 @@ TEST_F(Wizard, CloseOnTheAgreementPageReleasesTheCommandList)
     EXPECT_EQ(form.Handle(), nullptr);
     EXPECT_FALSE(form.RepairCommands);
     EXPECT_FALSE(form.DbConnection);
+}
+
+TEST(SetupWindow, ImageOwnsItsBitmap)
+{
+    auto bitmap = [] { return CreateBitmap(8, 8, 1, 32, nullptr); };
+    const HBITMAP first = bitmap(), second = bitmap();
+    {
+        TMainFrm form;
+        form.Image1.SetBitmap(first);
+        EXPECT_EQ(SendMessageW(form.Image1.Handle(), STM_GETIMAGE, IMAGE_BITMAP, 0),
+                  reinterpret_cast<LRESULT>(first));
+        form.Image1.SetBitmap(second);
+        EXPECT_EQ(GetObjectType(first), 0u); // replaced: freed
+        EXPECT_EQ(GetObjectType(second), static_cast<DWORD>(OBJ_BITMAP));
+        form.Close();
+    }
+    EXPECT_EQ(GetObjectType(second), 0u); // freed with the window
 }
 
 } // namespace

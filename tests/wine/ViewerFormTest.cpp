@@ -128,7 +128,7 @@ TEST_F(ViewerForm, UnreadableFileReportsTheErrorAndKeepsThePreviousResult)
 
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, L"I/O error 32.");
-    EXPECT_EQ(boxes.boxes[0].caption, TestProgramTitle());
+    EXPECT_EQ(boxes.boxes[0].caption, L"viewer_wine_tests"); // the executable's name
     EXPECT_EQ(boxes.boxes[0].style & 0xF0, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(form.Memo1.Lines(), std::vector<std::wstring>{L"Max文件:" + locked});
     EXPECT_EQ(form.Edit1.Text(), L"此文件版本:max2012");
@@ -150,6 +150,27 @@ TEST_F(ViewerForm, DropViewsTheFirstFileOnly)
     EXPECT_EQ(form.Memo1.Lines(), std::vector<std::wstring>{L"Max文件:" + (dir / L"first.max")});
     EXPECT_EQ(form.Edit1.Text(), L"此文件版本:max2009");
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(ViewerForm, DropOnAnInactiveWindowViewsWithoutActivatingIt)
+{
+    // Files are dropped from the shell's window, which stays the active one.
+    WriteBytes(dir / L"scene.max", SceneBytes(200, 7, 12000));
+    form.Show(SW_SHOWNORMAL);
+    form.MaxFileET.SetFocus();
+    const HWND shell = CreateWindowExW(0, L"STATIC", L"shell", WS_OVERLAPPED | WS_VISIBLE, 0, 0,
+                                       200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(shell, nullptr);
+    SetForegroundWindow(shell);
+    SetActiveWindow(shell);
+    ASSERT_EQ(GetActiveWindow(), shell);
+
+    SendMessageW(form.Handle(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDropHandle({dir / L"scene.max"})), 0);
+    EXPECT_EQ(form.Edit1.Text(), L"此文件版本:max2010");
+    EXPECT_EQ(GetActiveWindow(), shell);
+    EXPECT_NE(GetFocus(), form.Button2.Handle());
+    DestroyWindow(shell);
 }
 
 TEST_F(ViewerForm, DroppedFolderIsValidatedLikeATypedName)

@@ -120,15 +120,6 @@ HDROP MakeDropHandle(const std::vector<std::wstring>& files)
     return static_cast<HDROP>(memory);
 }
 
-std::wstring TestProgramTitle()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path);
-    name.erase(0, name.find_last_of(L"\\/") + 1);
-    return name.substr(0, name.find(L'.'));
-}
-
 namespace {
 
 using Key = RegistryKeyRestorer::Key;

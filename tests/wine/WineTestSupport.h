@@ -53,9 +53,6 @@ public:
 // A drop handle as the shell makes it, holding the given full names.
 HDROP MakeDropHandle(const std::vector<std::wstring>& files);
 
-// The executable's name up to its first full stop: the caption of the error report.
-std::wstring TestProgramTitle();
-
 // A registry key with its values and subkeys, or its absence, saved now and put back as
 // it was when the restorer goes, however the test ended.
 class RegistryKeyRestorer {

@@ -255,6 +255,18 @@ ControlState GetState(HWND control)
     return state;
 }
 
+int ProgressPosition(HWND bar)
+{
+    RequireWindow(bar, "progress");
+    return static_cast<int>(SendWithin(bar, PBM_GETPOS, 0, 0, "progress"));
+}
+
+int ProgressMaximum(HWND bar)
+{
+    RequireWindow(bar, "progress");
+    return static_cast<int>(SendWithin(bar, PBM_GETRANGE, FALSE, 0, "progress"));
+}
+
 std::vector<std::wstring> ComboItems(HWND combo)
 {
     RequireWindow(combo, "combo");
@@ -438,6 +450,12 @@ void PostClose(HWND window)
 {
     RequireWindow(window, "close");
     Post(window, WM_CLOSE, 0, 0, "close");
+}
+
+void SendClose(HWND window)
+{
+    RequireWindow(window, "close");
+    SendWithin(window, WM_CLOSE, 0, 0, "close");
 }
 
 std::wstring WindowsPathOf(std::wstring name)

@@ -99,6 +99,10 @@ struct ControlState {
 };
 ControlState GetState(HWND control);
 
+// A progress bar's position, and the top of its range.
+int ProgressPosition(HWND bar);
+int ProgressMaximum(HWND bar);
+
 // The items of a combo box in their order, and the index of the selected one (CB_ERR
 // when none is). The system carries CB_GETLBTEXT across processes for combo boxes that
 // keep their strings, which every combo box read here does.
@@ -155,5 +159,8 @@ void DropFiles(HWND target, const std::vector<std::wstring>& files, std::optiona
 
 // Asks the window to close (WM_CLOSE posted).
 void PostClose(HWND window);
+// Asks the window to close and waits for its answer (WM_CLOSE sent), as another program
+// may: the window handles it whatever it is doing, once it looks at its messages.
+void SendClose(HWND window);
 
 } // namespace uidriver

@@ -87,17 +87,6 @@ std::wstring ImagePathOf(DWORD processId)
 const wchar_t kConfigEntry[] = L"\\config\\config.ini";
 const wchar_t kDatabaseEntry[] = L"\\data\\kiwa.db";
 
-std::vector<std::string> SplitLines(const std::string& bytes)
-{
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t end = bytes.find("\r\n", at);
-        lines.push_back(bytes.substr(at, end - at));
-        at = end == std::string::npos ? bytes.size() : end + 2;
-    }
-    return lines;
-}
-
 // The shipped configuration with the lines of updateurl, ver and backupPath set to the
 // values the install writes: the padding before "=" goes, everything else stays.
 std::string ExpectedConfiguration(const std::wstring& backupDir)
@@ -108,7 +97,7 @@ std::string ExpectedConfiguration(const std::wstring& backupDir)
         {"backupPath", Ansi(backupDir)},
     };
     std::string expected;
-    for (const std::string& line : SplitLines(ReadBytes(SourceOf(kConfigEntry)))) {
+    for (const std::string& line : LinesOf(ReadBytes(SourceOf(kConfigEntry)))) {
         std::string out = line;
         const std::size_t equals = line.find('=');
         std::string name = line.substr(0, equals == std::string::npos ? 0 : equals);

@@ -69,18 +69,6 @@ std::wstring ProfileString(const std::wstring& file, const wchar_t* key)
     return value;
 }
 
-// The lines of the file, without their CR LF.
-std::vector<std::string> Lines(const std::string& bytes)
-{
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t end = bytes.find("\r\n", at);
-        lines.push_back(bytes.substr(at, end - at));
-        at = end == std::string::npos ? bytes.size() : end + 2;
-    }
-    return lines;
-}
-
 // How many lines set the key, blanks around the name and letter case aside.
 int CountKey(const std::vector<std::string>& lines, const std::string& key)
 {
@@ -263,7 +251,7 @@ TEST_F(AppConfigUpdate, ShippedConfigurationGetsOneOfEachKeyAndKeepsTheRest)
     EXPECT_EQ(ProfileString(Config(), L"ver"), L"1.42");
     EXPECT_EQ(ProfileString(Config(), L"backupPath"), backup);
     const std::string bytes = ReadBytes(Config());
-    const std::vector<std::string> lines = Lines(bytes);
+    const std::vector<std::string> lines = LinesOf(bytes);
     EXPECT_EQ(CountKey(lines, "ver"), 1);
     EXPECT_EQ(CountKey(lines, "updateurl"), 1);
     EXPECT_EQ(CountKey(lines, "backupPath"), 1);

@@ -1,4 +1,5 @@
 #include "AppDatabaseFile.h"
+#include "Text.h"
 
 #include <windows.h>
 
@@ -13,23 +14,8 @@ namespace testing_support {
 
 namespace {
 
-std::string Utf8(const std::wstring& text)
-{
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), n, nullptr, nullptr);
-    bytes.pop_back();
-    return bytes;
-}
-
-std::wstring Utf8ToWide(const std::string& text)
-{
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), n);
-    wide.pop_back();
-    return wide;
-}
+std::string Utf8(const std::wstring& text) { return winui::Narrow(text, CP_UTF8); }
+std::wstring Utf8ToWide(const std::string& text) { return winui::Widen(text, CP_UTF8); }
 
 std::wstring Column(sqlite3_stmt* statement, int column)
 {

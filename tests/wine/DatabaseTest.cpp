@@ -1,6 +1,7 @@
 // DbConnection and DbQuery against databases that each test makes with SQLite itself,
 // and the creation check against the registration of the system's ADO classes.
 #include "Database.h"
+#include "Text.h"
 #include "WineTestSupport.h"
 
 #include <sqlite3.h>
@@ -14,14 +15,7 @@ using winui::AppError;
 
 namespace {
 
-std::string Utf8(const std::wstring& text)
-{
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), n, nullptr, nullptr);
-    bytes.pop_back();
-    return bytes;
-}
+std::string Utf8(const std::wstring& text) { return winui::Narrow(text, CP_UTF8); }
 
 // Makes a database file holding what the script creates.
 void MakeDatabase(const std::wstring& path, const char* script)

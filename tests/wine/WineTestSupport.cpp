@@ -68,6 +68,17 @@ std::string ReadBytes(const std::wstring& path)
     return bytes;
 }
 
+std::vector<std::string> LinesOf(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t end = bytes.find("\r\n", at);
+        lines.push_back(bytes.substr(at, end - at));
+        at = end == std::string::npos ? bytes.size() : end + 2;
+    }
+    return lines;
+}
+
 bool FileExists(const std::wstring& path)
 {
     const DWORD a = GetFileAttributesW(path.c_str());

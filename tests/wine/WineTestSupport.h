@@ -30,6 +30,8 @@ private:
 void DeleteTree(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
+// The lines of a text, without their CR LF.
+std::vector<std::string> LinesOf(const std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
 

@@ -150,8 +150,10 @@ void TMainFrm::SpeedButton3Click()
 LRESULT TMainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // While the install step runs, the window paints and answers other programs, but no
-    // click, even one sent from outside, starts a handler, and it does not close.
-    if (installing_ && (message == WM_CLOSE || message == WM_COMMAND || message == kRepairBatchMessage))
+    // click, even one sent from outside, starts a handler, and it does not close; a
+    // logoff or shutdown is asked to wait (FALSE) until the files are complete.
+    if (installing_ && (message == WM_CLOSE || message == WM_COMMAND || message == kRepairBatchMessage ||
+                        message == WM_QUERYENDSESSION))
         return 0;
     if (message == kRepairBatchMessage) {
         RepairBatchMsg();

@@ -722,15 +722,17 @@ TEST_F(SetupAtScaleE2e, InstallsThousandsOfFilesWhileTheWindowKeepsAnswering)
 {
     ASSERT_NO_FATAL_FAILURE(StartInstall());
     // While the files are written, the window answers: the bar is seen on its way, and a
-    // close sent by another program early in the pass is answered and refused.
+    // close or an end of the session asked by another program is answered and refused.
     bool seenOnItsWay = false, closeAnswered = false;
+    DWORD_PTR endSession = 1;
     const bool filled = uidriver::WaitUntil(
         [&] {
             const int position = Progress();
             if (InLibraryPass(position)) {
                 seenOnItsWay = true;
-                if (!closeAnswered && position < 2500) {
+                if (!closeAnswered) {
                     uidriver::SendClose(window);
+                    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession);
                     closeAnswered = true;
                 }
             }
@@ -739,7 +741,8 @@ TEST_F(SetupAtScaleE2e, InstallsThousandsOfFilesWhileTheWindowKeepsAnswering)
         kInstallTimeoutMs);
     ASSERT_TRUE(filled) << "the progress bar never reached its end";
     EXPECT_TRUE(seenOnItsWay) << "the progress bar was never seen between its start and its end";
-    EXPECT_TRUE(closeAnswered) << "the bar was not seen early in the library pass";
+    EXPECT_TRUE(closeAnswered) << "the bar was not seen during the library pass";
+    EXPECT_EQ(endSession, 0u) << "the end of the session was not refused during the install";
     ASSERT_TRUE(uidriver::WaitUntil([&] { return Text(IdNextOkbt) == L"完成" && Enabled(IdNextOkbt); },
                                     kInstallTimeoutMs))
         << "the install did not finish";

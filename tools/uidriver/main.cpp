@@ -5,6 +5,7 @@
 //   uidriver settext   "<caption>" <control> "<text>" set the control's text (WM_SETTEXT)
 //   uidriver waittext  "<caption>" <control> "<text>" [ms]
 //                                                     wait until the control shows the text
+//                                                     (a window too busy to answer is waited for)
 //   uidriver click     "<caption>" <control>          post a click (BM_CLICK) to a button
 //   uidriver state     "<caption>" <control>          print enabled=0|1, visible=0|1,
 //                                                     checked=0|1|2, one per line
@@ -169,10 +170,24 @@ void Run(const std::vector<std::wstring>& args)
     } else if (command == L"waittext") {
         NeedArgs(args, 4);
         const HWND control = Control(Window(args[1]), args[2]);
+        // A program busy in a long handler does not answer for a while: that is waited
+        // through, up to the timeout, as long as the control is there.
         std::wstring last;
-        if (!uidriver::WaitUntil([&] { return (last = uidriver::GetText(control)) == args[3]; },
-                                 TimeoutArg(args, 4)))
-            throw Failure{L"the control shows \"" + last + L"\""};
+        bool answered = false;
+        const bool shown = uidriver::WaitUntil(
+            [&] {
+                if (!IsWindow(control)) throw Failure{L"the control " + args[2] + L" has gone"};
+                try {
+                    last = uidriver::GetText(control);
+                    answered = true;
+                } catch (const uidriver::Error&) {
+                    return false;
+                }
+                return last == args[3];
+            },
+            TimeoutArg(args, 4));
+        if (!shown && !answered) throw Failure{L"the window did not answer"};
+        if (!shown) throw Failure{L"the control shows \"" + last + L"\""};
     } else if (command == L"click") {
         NeedArgs(args, 3);
         uidriver::PostClick(Control(Window(args[1]), args[2]));

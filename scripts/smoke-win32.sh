@@ -166,6 +166,7 @@ programs=()
 cleanup() {
   local pid
   for pid in "${programs[@]}"; do kill "$pid" 2>/dev/null; done
+  stop_driver
   "$WINESERVER" -k 2>/dev/null
   xvfb_stop
   rm -f "$scene_big"
@@ -192,26 +193,39 @@ fi
 phase_done "Wine start-up"
 
 # --- Driving ------------------------------------------------------------------------------------
-# drive <command> <args>...: runs the UI driver and prints what it printed. A start that
-# the emulation breaks (no answer of the driver's own) is retried; returns 0 when the
-# command succeeded, 1 when it failed (its reason is in $drive_error), 2 when the
-# emulation failed three times.
+# The UI driver serves the whole run from one process (`uidriver serve`): each start costs
+# a minute under the emulator. It is started again when the emulation has broken it.
+start_driver() {
+  coproc DRIVER { exec "$WINE" "$driver" serve 2>>"$out/logs/driver.err"; }
+}
+stop_driver() {
+  [ -n "${DRIVER_PID:-}" ] || return 0
+  kill "$DRIVER_PID" 2>/dev/null
+  wait "$DRIVER_PID" 2>/dev/null
+}
+
+# drive <command> <args>...: one command of the UI driver; prints what it printed.
+# Returns 0 when the command succeeded, 1 when it failed (the reason is in $drive_error),
+# 2 when the emulation broke the driver (it ended without an answer).
 drive_error=
 drive() {
-  local try rc log=$out/logs/drive.err
-  for try in 1 2 3; do
-    timeout -k 10 1800 "$WINE" "$driver" "$@" >"$out/logs/drive.out" 2>"$log" </dev/null
-    rc=$?
-    drive_error=$(grep -a '^uidriver:' "$log" | head -3)
-    if [ "$rc" = 0 ]; then
-      cat "$out/logs/drive.out"
-      return 0
-    fi
-    # The driver's own failure: it ran, and what it waited for did not come.
-    [ "$rc" = 1 ] && [ -n "$drive_error" ] && return 1
-    echo "  the driver did not run ($1, exit $rc, try $try): $(grep -Eam1 "$emulation_signs" "$log")" >&2
-  done
-  drive_error="the emulation failed to run the driver three times"
+  local line reply=() code
+  if [ -z "${DRIVER_PID:-}" ] || ! kill -0 "$DRIVER_PID" 2>/dev/null; then start_driver; fi
+  if (IFS=$'\t'; printf '%s\n' "$*") >&"${DRIVER[1]}"; then
+    # The longest command waits 25 minutes.
+    while IFS= read -r -t 1800 line <&"${DRIVER[0]}"; do
+      line=${line%$'\r'}
+      if [[ $line == "=== "* ]]; then
+        code=${line:4:1}
+        drive_error=${line:6}
+        [ "${#reply[@]}" -gt 0 ] && printf '%s\n' "${reply[@]}"
+        return "$code"
+      fi
+      reply+=("$line")
+    done
+  fi
+  drive_error="the driver ended without an answer to \"$1\" ($(grep -Eam1 "$emulation_signs" "$out/logs/driver.err"))"
+  stop_driver
   return 2
 }
 
@@ -222,7 +236,7 @@ step() {
   shift
   drive "$@" >"$out/logs/step.out"
   rc=$?
-  [ "$rc" = 1 ] && fail "$what: the driver's $1 failed: ${drive_error#uidriver: }"
+  [ "$rc" = 1 ] && fail "$what: the driver's $1 failed: $drive_error"
   return "$rc"
 }
 
@@ -302,7 +316,7 @@ view() {
   echo "  $label: result seen $(($(date +%s) - clicked)) s after the click (the driver's start included)"
   [ "$rc" = 0 ] || return 1
   step Kelpview gettext "$kelp_caption" "$kelp_memo" || return $?
-  memo=$(tr -d '\r' <"$out/logs/step.out")
+  memo=$(cat "$out/logs/step.out")
   if [ "$memo" != "Max文件:$name" ]; then
     fail "Kelpview, $label: the memo reads \"$memo\", not \"Max文件:$name\""
     return 1

@@ -209,15 +209,18 @@ stop_driver() {
 # 2 when the emulation broke the driver (it ended without an answer).
 drive_error=
 drive() {
-  local line reply=() code
+  local line reply=() code request
   if [ -z "${DRIVER_PID:-}" ] || ! kill -0 "$DRIVER_PID" 2>/dev/null; then start_driver; fi
-  if (IFS=$'\t'; printf '%s\n' "$*") >&"${DRIVER[1]}"; then
+  # The words joined by tabs (no subshell: it would not have the driver's pipes).
+  printf -v request '%s\t' "$@"
+  if printf '%s\n' "${request%$'\t'}" >&"${DRIVER[1]}"; then
     # The longest command waits 25 minutes.
     while IFS= read -r -t 1800 line <&"${DRIVER[0]}"; do
       line=${line%$'\r'}
       if [[ $line == "=== "* ]]; then
         code=${line:4:1}
         drive_error=${line:6}
+        [ "$code" = 2 ] && code=1 # wrong usage: a failure of this script's, not the emulation's
         [ "${#reply[@]}" -gt 0 ] && printf '%s\n' "${reply[@]}"
         return "$code"
       fi

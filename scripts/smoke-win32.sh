@@ -18,14 +18,15 @@
 #  - Tarvosetup walks from the agreement to "完成", installing into a temporary folder;
 #    every installed file equals its source (the two files that the install step
 #    rewrites only have to be there).
-#  - Screenshots of both windows, with their Chinese texts, in build/smoke-win32/shots/.
+#  - It leaves screenshots of both windows, with their Chinese texts, in
+#    build/smoke-win32/shots/ for a person to look at.
 #
 # Everything stays under build/smoke-win32/: the emulated Wine's folder, the 32-bit
 # prefix (made on the first run and kept), the scene files, the install, the logs.
 # Exit code: 0 all checks passed, 1 a check of our programs failed, 2 the emulation
 # failed (retries included) before the checks could finish.
 #
-# Not part of scripts/test.sh or CI: a run takes 20 minutes and more.
+# Not part of scripts/test.sh or CI: a run takes ten minutes, the first one 25.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

@@ -123,6 +123,11 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # Lines of Wine's and the emulator's that tell a broken emulation.
 emulation_signs='^qemu:|uncaught target signal|unhandled CPU exception|could not load (kernel32|ntdll)|Unhandled (page fault|exception)|unexpected trap|stack smashing'
 
+# What a log says of a broken emulation: its first such line, else its last line.
+emulation_report() {
+  grep -Eam1 "$emulation_signs" "$1" 2>/dev/null || tail -n1 "$1" 2>/dev/null
+}
+
 # Runs a Wine program to its end, within the seconds given; its output goes to the file.
 # Returns its exit code (124 on timeout).
 run_wine() {
@@ -188,7 +193,7 @@ shot() { sleep 5; import -display "$DISPLAY" -window root -trim +repage "$shots/
 boot_ok=0
 for try in 1 2 3; do
   if run_wine 1200 "$out/logs/boot.log" cmd /c exit; then boot_ok=1; break; fi
-  echo "Wine did not start (try $try): $(grep -Eam1 "$emulation_signs" "$out/logs/boot.log")"
+  echo "Wine did not start (try $try): $(emulation_report "$out/logs/boot.log")"
 done
 if [ "$boot_ok" = 0 ]; then
   emulation_failed "Wine did not start under qemu-i386 in three tries (see build/smoke-win32/logs/boot.log)"
@@ -231,7 +236,7 @@ drive() {
       reply+=("$line")
     done
   fi
-  drive_error="the driver ended without an answer to \"$1\" ($(grep -Eam1 "$emulation_signs" "$out/logs/driver.err"))"
+  drive_error="the driver ended without an answer to \"$1\" ($(emulation_report "$out/logs/driver.err"))"
   stop_driver
   return 2
 }
@@ -272,7 +277,7 @@ open_window() {
       fail "$name runs but shows no window: $drive_error"
       return 1
     fi
-    echo "  $name ended before its window came (try $try): $(grep -Eam1 "$emulation_signs" "$out/logs/$name.log")"
+    echo "  $name ended before its window came (try $try): $(emulation_report "$out/logs/$name.log")"
   done
   return 2
 }

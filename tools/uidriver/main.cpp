@@ -5,6 +5,7 @@
 //   uidriver settext   "<caption>" <control> "<text>" set the control's text (WM_SETTEXT)
 //   uidriver waittext  "<caption>" <control> "<text>" [ms]
 //                                                     wait until the control shows the text
+//                                                     (a window too busy to answer is waited for)
 //   uidriver click     "<caption>" <control>          post a click (BM_CLICK) to a button
 //   uidriver state     "<caption>" <control>          print enabled=0|1, visible=0|1,
 //                                                     checked=0|1|2, one per line
@@ -14,6 +15,10 @@
 //                                                     wait until it is gone
 //   uidriver drop      "<caption>" <file>...          drop the files onto the window
 //   uidriver close     "<caption>"                    ask the window to close (WM_CLOSE)
+//   uidriver serve                                    run commands read from standard input,
+//                                                     one a line, words separated by tabs;
+//                                                     each answered by its output and a line
+//                                                     "=== <exit code>[ <reason>]"
 //
 // <caption> is the exact caption of the program's window; every command but `wait`
 // waits up to 10 s for it. <control> is a control ID (decimal or 0x hex) or
@@ -46,6 +51,7 @@ const wchar_t* const kUsage =
     L"       uidriver msgbox-ok [box caption] [ms]\n"
     L"       uidriver drop      \"<caption>\" <file>...\n"
     L"       uidriver close     \"<caption>\"\n"
+    L"       uidriver serve\n"
     L"<control>: a control ID (decimal or 0x hex) or Class:Text\n";
 
 void Write(DWORD stream, const std::wstring& text)
@@ -169,10 +175,24 @@ void Run(const std::vector<std::wstring>& args)
     } else if (command == L"waittext") {
         NeedArgs(args, 4);
         const HWND control = Control(Window(args[1]), args[2]);
+        // A program busy in a long handler does not answer for a while: that is waited
+        // through, up to the timeout, as long as the control is there.
         std::wstring last;
-        if (!uidriver::WaitUntil([&] { return (last = uidriver::GetText(control)) == args[3]; },
-                                 TimeoutArg(args, 4)))
-            throw Failure{L"the control shows \"" + last + L"\""};
+        bool answered = false;
+        const bool shown = uidriver::WaitUntil(
+            [&] {
+                if (!IsWindow(control)) throw Failure{L"the control " + args[2] + L" has gone"};
+                try {
+                    last = uidriver::GetText(control);
+                    answered = true;
+                } catch (const uidriver::Error&) {
+                    return false;
+                }
+                return last == args[3];
+            },
+            TimeoutArg(args, 4));
+        if (!shown && !answered) throw Failure{L"the window did not answer"};
+        if (!shown) throw Failure{L"the control shows \"" + last + L"\""};
     } else if (command == L"click") {
         NeedArgs(args, 3);
         uidriver::PostClick(Control(Window(args[1]), args[2]));
@@ -205,21 +225,69 @@ void Run(const std::vector<std::wstring>& args)
     }
 }
 
+// Runs one command. Returns the exit code; the reason of a failure goes to `message`.
+int RunCommand(const std::vector<std::wstring>& args, std::wstring& message)
+{
+    try {
+        Run(args);
+        return 0;
+    } catch (const Usage& usage) {
+        message = usage.message;
+        return 2;
+    } catch (const Failure& failure) {
+        message = failure.message;
+    } catch (const uidriver::Error& error) {
+        message = Widen(error.what());
+    }
+    return 1;
+}
+
+// The next line of standard input (UTF-8, the line end removed); nullopt at its end.
+std::optional<std::string> ReadLine()
+{
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string line;
+    char c = 0;
+    DWORD got = 0;
+    while (ReadFile(in, &c, 1, &got, nullptr) && got == 1) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return line;
+        }
+        line += c;
+    }
+    if (line.empty()) return std::nullopt;
+    return line;
+}
+
+// `serve`: commands from standard input, one a line, their words separated by tabs; each
+// answered by its output, then a line "=== <exit code>[ <reason>]". One process serves a
+// whole walk: a program start is dear where every start runs under an emulator.
+int Serve()
+{
+    while (const auto line = ReadLine()) {
+        std::vector<std::wstring> args;
+        const std::wstring text = Widen(line->c_str());
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = text.find(L'\t', start)) != std::wstring::npos; start = tab + 1)
+            args.push_back(text.substr(start, tab - start));
+        args.push_back(text.substr(start));
+        std::wstring message;
+        const int code = RunCommand(args, message);
+        PrintLine(L"=== " + std::to_wstring(code) + (message.empty() ? L"" : L" " + message));
+    }
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     const std::vector<std::wstring> args(argv + 1, argv + argc);
-    try {
-        Run(args);
-        return 0;
-    } catch (const Usage& usage) {
-        Write(STD_ERROR_HANDLE, L"uidriver: " + usage.message + L"\n" + kUsage);
-        return 2;
-    } catch (const Failure& failure) {
-        Write(STD_ERROR_HANDLE, L"uidriver: " + failure.message + L"\n");
-    } catch (const uidriver::Error& error) {
-        Write(STD_ERROR_HANDLE, L"uidriver: " + Widen(error.what()) + L"\n");
-    }
-    return 1;
+    if (args.size() == 1 && args[0] == L"serve") return Serve();
+    std::wstring message;
+    const int code = RunCommand(args, message);
+    if (code == 2) Write(STD_ERROR_HANDLE, L"uidriver: " + message + L"\n" + kUsage);
+    if (code == 1) Write(STD_ERROR_HANDLE, L"uidriver: " + message + L"\n");
+    return code;
 }

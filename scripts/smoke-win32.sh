@@ -26,7 +26,7 @@
 # Exit code: 0 all checks passed, 1 a check of our programs failed, 2 the emulation
 # failed (retries included) before the checks could finish.
 #
-# Not part of scripts/test.sh or CI: a run takes ten minutes, the first one 25.
+# Not part of scripts/test.sh or CI: a run takes ten minutes, the first one 30.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -143,7 +143,7 @@ run_wine() {
 # opened after that fails.
 make_prefix() {
   [ -f "$WINEPREFIX/.smoke-ready" ] && return 0
-  echo "making the 32-bit prefix (once; ten minutes and more) ..."
+  echo "making the 32-bit prefix (once; about 20 minutes) ..."
   rm -rf "$WINEPREFIX"
   local try
   for try in 1 2 3; do

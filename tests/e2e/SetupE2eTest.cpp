@@ -681,8 +681,9 @@ protected:
         std::wstring uninstall;
         for (const std::wstring& entry : programs) {
             SCOPED_TRACE(Ansi(entry));
-            if (entry != kConfigEntry && entry != kDatabaseEntry) // the install updates those two
+            if (entry != kConfigEntry && entry != kDatabaseEntry) { // the install updates those two
                 ASSERT_TRUE(ReadBytes(d + entry) == ReadBytes(SourceOf(entry)));
+            }
             uninstall += d + entry + L"\r\n";
         }
         ExpectInstallWritten(d, r, installDir / L"Tarvo\\MirelBackUp");

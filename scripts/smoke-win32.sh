@@ -498,7 +498,7 @@ machine_value() {
 # database and configuration it updates, the file type through the i686 ZT_Icon.dll, the
 # registry values and the desktop shortcut.
 check_install_step() {
-  local log tail database config key shortcut value
+  local log tail database config key shortcut value failed_before=${#failures[@]}
   log=$(tr -d '\r' <"$out/logs/install.log")
   tail=$(printf '%s\n' "$log" | grep -v '^$' | tail -n 2 | tr '\n' '|')
   [ "$tail" = "写入数据成功!|已完成所有安装...|" ] ||
@@ -528,7 +528,8 @@ check_install_step() {
     fail "Tarvosetup: the registry's MirelMaxPath reads $value"
   value=$(machine_value 'Software\\Classes\\.tvk' '@' | tr -d '"')
   [ "$value" = "Tarvo.TVKFile" ] || fail "Tarvosetup: the registry's .tvk class reads \"$value\""
-  echo "  install step: log, database, config.ini, registry, .tvk file type and desktop shortcut as written"
+  [ "${#failures[@]}" = "$failed_before" ] &&
+    echo "  install step: log, database, config.ini, registry, .tvk file type and desktop shortcut as written"
 }
 
 echo "Tarvosetup (the i686 build) ..."
@@ -536,7 +537,7 @@ retried "Tarvosetup's run" run_setup
 rc=$?
 if [ "$rc" != 2 ]; then
   phase_done "Tarvosetup: the wizard to the end"
-  [ "$rc" = 0 ] && compare_install && check_install_step
+  [ "$rc" = 0 ] && { compare_install; check_install_step; }
 fi
 
 # --- Summary --------------------------------------------------------------------------------------

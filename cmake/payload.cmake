@@ -83,3 +83,21 @@ function(tarvo_setup_with_generated_payload name)
   target_link_libraries(${name} PRIVATE tarvosetup_core tarvosetup_resources)
   tarvo_gui_program(${name})
 endfunction()
+
+# tarvo_app_database(<file.db>)
+#
+# Makes the application's database at build time from its SQL script
+# (setup/payload/kiwa.sql), for the shipped payload and for the tests' payloads alike.
+function(tarvo_app_database database)
+  find_program(TARVO_SQLITE3 sqlite3 REQUIRED)
+  set(script ${CMAKE_SOURCE_DIR}/setup/payload/kiwa.sql)
+  cmake_path(GET database PARENT_PATH folder)
+  add_custom_command(
+    OUTPUT ${database}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${database}
+    COMMAND ${TARVO_SQLITE3} -bail ${database} ".read \"${script}\""
+    DEPENDS ${script}
+    COMMENT "Making the database ${database}"
+    VERBATIM)
+endfunction()

@@ -182,6 +182,19 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 xvfb_start || exit 1
 "$WINESERVER" -k 2>/dev/null
+"$WINESERVER" -w 2>/dev/null
+# Each run installs on a machine without an earlier installation: the registry keys and
+# the shortcut that the last run's install made go (the server reads the registry's
+# files when it starts).
+awk '
+  substr($0, 1, 1) == "[" {
+    key = tolower($1)
+    drop = key == "[software\\\\mirelmax]" || index(key, "[software\\\\classes\\\\.tvk]") == 1 ||
+           index(key, "[software\\\\classes\\\\tarvo.tvkfile") == 1
+  }
+  !drop' "$WINEPREFIX/system.reg" >"$WINEPREFIX/system.reg.new" &&
+  mv "$WINEPREFIX/system.reg.new" "$WINEPREFIX/system.reg"
+find "$WINEPREFIX/drive_c/users" "$HOME" -name 'Tarvo资源管理系统.lnk' -delete 2>/dev/null
 "$WINESERVER" -p
 shots=$out/shots
 rm -rf "$shots" "$out/logs"
@@ -283,6 +296,21 @@ open_window() {
   return 2
 }
 
+# retried <what> <function>: runs the function, and again when the emulation broke it
+# (it returned 2), three times at the most. Returns the function's last code.
+retried() {
+  local what=$1 run=$2 try rc
+  for try in 1 2 3; do
+    "$run"
+    rc=$?
+    [ "$rc" != 2 ] && return "$rc"
+    kill "$program_pid" 2>/dev/null
+    echo "  the emulation failed during $what (try $try): $drive_error"
+  done
+  emulation_failed "$what: $drive_error"
+  return 2
+}
+
 # Waits until the program's process has ended, up to the seconds given.
 wait_ended() {
   local pid=$1 seconds=$2
@@ -351,14 +379,7 @@ run_kelpview() {
 
 echo "Kelpview (the i686 build) ..."
 # An emulation failure anywhere in the view starts Kelpview over.
-for try in 1 2 3; do
-  run_kelpview
-  rc=$?
-  [ "$rc" != 2 ] && break
-  kill "$program_pid" 2>/dev/null
-  echo "  the emulation failed during Kelpview's run (try $try): $drive_error"
-done
-[ "$rc" = 2 ] && emulation_failed "Kelpview's run: $drive_error"
+retried "Kelpview's run" run_kelpview
 rm -f "$scene_big"
 
 # --- Tarvosetup ---------------------------------------------------------------------------------
@@ -458,19 +479,65 @@ compare_install() {
   echo "  installed files: $equal equal to their sources, $present present (rewritten by the install)"
 }
 
+# A Windows name as Wine's registry files write it: every backslash doubled.
+reg_escaped() { local w; w=$(winpath "$1"); printf '%s' "${w//\\/\\\\}"; }
+
+# machine_value <key> <name>: the data of a machine registry value as system.reg holds
+# it, in the file's own escaping (<key> as the file writes it, "@" the default value);
+# the Wine server writes the file when it ends.
+machine_value() {
+  local name="\"$2\"="
+  [ "$2" = @ ] && name="@="
+  KEY="[$1]" NAME=$name awk '
+    substr($0, 1, 1) == "[" { inside = (tolower($1) == tolower(ENVIRON["KEY"])); next }
+    inside && index($0, ENVIRON["NAME"]) == 1 { print substr($0, length(ENVIRON["NAME"]) + 1); exit }
+  ' "$WINEPREFIX/system.reg"
+}
+
+# What the install step does beyond the files: the install log's closing lines, the
+# database and configuration it updates, the file type through the i686 ZT_Icon.dll, the
+# registry values and the desktop shortcut.
+check_install_step() {
+  local log tail database config key shortcut value failed_before=${#failures[@]}
+  log=$(tr -d '\r' <"$out/logs/install.log")
+  tail=$(printf '%s\n' "$log" | grep -v '^$' | tail -n 2 | tr '\n' '|')
+  [ "$tail" = "写入数据成功!|已完成所有安装...|" ] ||
+    fail "Tarvosetup: the install log does not end with the data step: \"$tail\""
+  printf '%s\n' "$log" | grep -qx '注册TVK文件成功! ' ||
+    fail "Tarvosetup: the .tvk file type was not registered (no \"注册TVK文件成功! \" in the install log)"
+
+  database=$program_dir/data/kiwa.db
+  value=$(sqlite3 "$database" 'SELECT mrrespath FROM mrconfig' 2>&1)
+  [ "$value" = "$(winpath "$install_dir/Tarvo/MirelRES")" ] ||
+    fail "Tarvosetup: the database's resource directory reads \"$value\""
+  key=$(sqlite3 "$database" 'SELECT softkey FROM mrconfig' 2>&1)
+  [[ $key =~ ^[0-9a-f]{32}$ ]] || fail "Tarvosetup: the installation key reads \"$key\""
+  config=$(iconv -f GBK -t UTF-8 "$program_dir/config/config.ini" | tr -d '\r')
+  printf '%s\n' "$config" | grep -qxF "backupPath=$(winpath "$install_dir/Tarvo/MirelBackUp")" ||
+    fail "Tarvosetup: config.ini has no backupPath line with the backup directory"
+
+  shortcut=$(find "$WINEPREFIX/drive_c/users" "$HOME" -name 'Tarvo资源管理系统.lnk' -newer "$setup_dir/Tarvosetup.exe" 2>/dev/null | head -n 1)
+  [ -n "$shortcut" ] || fail "Tarvosetup: no desktop shortcut \"Tarvo资源管理系统.lnk\" was made"
+
+  # The server writes the registry to its files when it ends.
+  stop_driver
+  "$WINESERVER" -k 2>/dev/null
+  "$WINESERVER" -w 2>/dev/null
+  value=$(machine_value 'Software\\MirelMax' MirelMaxPath)
+  [ "$value" = "\"$(reg_escaped "$program_dir")\"" ] ||
+    fail "Tarvosetup: the registry's MirelMaxPath reads $value"
+  value=$(machine_value 'Software\\Classes\\.tvk' '@' | tr -d '"')
+  [ "$value" = "Tarvo.TVKFile" ] || fail "Tarvosetup: the registry's .tvk class reads \"$value\""
+  [ "${#failures[@]}" = "$failed_before" ] &&
+    echo "  install step: log, database, config.ini, registry, .tvk file type and desktop shortcut as written"
+}
+
 echo "Tarvosetup (the i686 build) ..."
-for try in 1 2 3; do
-  run_setup
-  rc=$?
-  [ "$rc" != 2 ] && break
-  kill "$program_pid" 2>/dev/null
-  echo "  the emulation failed during Tarvosetup's run (try $try): $drive_error"
-done
-if [ "$rc" = 2 ]; then
-  emulation_failed "Tarvosetup's run: $drive_error"
-else
+retried "Tarvosetup's run" run_setup
+rc=$?
+if [ "$rc" != 2 ]; then
   phase_done "Tarvosetup: the wizard to the end"
-  [ "$rc" = 0 ] && compare_install
+  [ "$rc" = 0 ] && { compare_install; check_install_step; }
 fi
 
 # --- Summary --------------------------------------------------------------------------------------

@@ -11,12 +11,12 @@ export HOME=${TARVO_WINE_HOME:-$TARVO_ROOT/build/winehome}
 export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
-mkdir -p "$HOME"
 
 # Creates the prefix when it is missing. Wine draws the caption buttons with the Marlett
 # font (Debian's fonts-wine), which it does not take from its own data folder here: the
 # prefix gets a copy.
 wine_prefix_init() {
+  mkdir -p "$HOME"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     "$WINE" wineboot -i >/dev/null 2>&1 || true
@@ -45,4 +45,22 @@ wine_map_d_drive() {
   fi
   mkdir -p "$TARVO_D_DRIVE" "$WINEPREFIX/dosdevices"
   ln -s "$TARVO_D_DRIVE" "$link"
+}
+
+# A Wine session of its own for a script: a fresh prefix and home in the folder given,
+# a virtual display, and one Wine server kept up until the script exits, with Wine's
+# services started up front (started by the first program instead, they would hold that
+# program's output pipe open until the end). Programs started later, ctest's among them,
+# find the same prefix and home through the environment.
+wine_session_start() {
+  local dir=$1
+  rm -rf "$dir"
+  export WINEPREFIX="$dir/prefix" TARVO_WINE_HOME="$dir/home"
+  export HOME=$TARVO_WINE_HOME
+  source "$TARVO_ROOT/scripts/xvfb.sh"
+  wine_prefix_init
+  xvfb_start || return 1
+  trap '"$WINESERVER" -k 2>/dev/null; xvfb_stop' EXIT
+  "$WINESERVER" -p
+  "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
 }

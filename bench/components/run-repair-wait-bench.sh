@@ -13,15 +13,8 @@ bash scripts/build.sh >/dev/null
 cmake --build --preset win64 --target repair_wait_bench >/dev/null
 
 work="$root/build/bench-components"
-rm -rf "$work"
-export WINEPREFIX="$work/prefix" TARVO_WINE_HOME="$work/home"
 source scripts/wine-env.sh
-source scripts/xvfb.sh
-wine_prefix_init
-xvfb_start
-trap '"$WINESERVER" -k 2>/dev/null; xvfb_stop' EXIT
-"$WINESERVER" -p
-"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
+wine_session_start "$work"
 
 # The prefix's server: the one working in the folder named after the prefix's device
 # and inode.

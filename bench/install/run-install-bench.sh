@@ -19,14 +19,8 @@ if [ -z "${TARVO_BENCH_NO_BUILD:-}" ]; then
 fi
 
 work="$root/build/bench-install"
-rm -rf "$work"
-export WINEPREFIX="$work/prefix" TARVO_WINE_HOME="$work/home"
 source scripts/wine-env.sh
-source scripts/xvfb.sh
-wine_prefix_init
-xvfb_start
-trap '"$WINESERVER" -k 2>/dev/null; xvfb_stop' EXIT
-"$WINESERVER" -p
+wine_session_start "$work"
 
 drive() { "$WINE" build/win64/tools/uidriver/uidriver.exe "$@"; }
 caption="Tarvo资源管理系统 个人版 V1.42 安装程序"

@@ -327,10 +327,7 @@ TEST_F(AppConfigUpdate, FailuresAfterTheSchemaStepReachTheCaller)
 TEST_F(AppConfigUpdate, WriteFailureStopsTheInstallStep)
 {
     MessageBoxRecorder boxes;
-    const auto click = [&](const winui::Control& button) {
-        SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(button.Id(), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button.Handle()));
-    };
+    const auto click = [&](const winui::Control& button) { ClickButton(form.Handle(), button.Id(), button.Handle()); };
     form.CheckBox1.SetChecked(true);
     click(form.CheckBox1);
     click(form.nextOkbt);

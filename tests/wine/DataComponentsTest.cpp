@@ -174,11 +174,7 @@ protected:
         RemoveDirectoryW(batch.c_str()); // the folder one test puts in its place
     }
 
-    void Click(const winui::Control& button)
-    {
-        SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(button.Id(), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button.Handle()));
-    }
+    void Click(const winui::Control& button) { ClickButton(form.Handle(), button.Id(), button.Handle()); }
     // Accepts the agreement and clicks Next: the check runs.
     void ToCheckPage()
     {

@@ -46,11 +46,7 @@ protected:
         ASSERT_FALSE(KeyExists());
     }
 
-    void Click(const winui::Control& button)
-    {
-        SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(button.Id(), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button.Handle()));
-    }
+    void Click(const winui::Control& button) { ClickButton(form.Handle(), button.Id(), button.Handle()); }
     // The user's way to the directory page: agreement, component check, Next.
     void GoToDirectoryPage()
     {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+using testing_support::ClickButton;
 using testing_support::MessageBoxRecorder;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
@@ -23,11 +24,7 @@ protected:
     // A machine without an earlier installation, whatever the prefix holds.
     Wizard() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"software\\MirelMax"); }
 
-    void Click(const winui::Control& button)
-    {
-        SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(button.Id(), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button.Handle()));
-    }
+    void Click(const winui::Control& button) { ClickButton(form.Handle(), button.Id(), button.Handle()); }
     void Next() { Click(form.nextOkbt); }
     void Back() { Click(form.UpBT); }
     void ToggleAgreement()

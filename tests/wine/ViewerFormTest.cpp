@@ -16,8 +16,7 @@ const std::wstring kRefused = L"请选择正确的MAX文件!";
 
 class ViewerForm : public ::testing::Test {
 protected:
-    void ClickView() { SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(IdButton2, BN_CLICKED),
-                                    reinterpret_cast<LPARAM>(form.Button2.Handle())); }
+    void ClickView() { ClickButton(form.Handle(), IdButton2, form.Button2.Handle()); }
     void View(const std::wstring& name)
     {
         form.MaxFileET.SetText(name);

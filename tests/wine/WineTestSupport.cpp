@@ -79,6 +79,11 @@ std::vector<std::string> LinesOf(const std::string& bytes)
     return lines;
 }
 
+void ClickButton(HWND parent, int id, HWND button)
+{
+    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
 bool FileExists(const std::wstring& path)
 {
     const DWORD a = GetFileAttributesW(path.c_str());

@@ -35,6 +35,9 @@ std::vector<std::string> LinesOf(const std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
 
+// A click on a button as the button reports it: BN_CLICKED sent to its parent window.
+void ClickButton(HWND parent, int id, HWND button);
+
 // Bytes with a version marker holding the release number at the given position.
 std::string SceneBytes(std::size_t size, std::size_t markerAt, unsigned release);
 

@@ -274,6 +274,9 @@ int Serve()
         args.push_back(text.substr(start));
         std::wstring message;
         const int code = RunCommand(args, message);
+        // The reason stays on its one line (it may quote a control's text).
+        for (wchar_t& c : message)
+            if (c == L'\r' || c == L'\n') c = L' ';
         PrintLine(L"=== " + std::to_wstring(code) + (message.empty() ? L"" : L" " + message));
     }
     return 0;

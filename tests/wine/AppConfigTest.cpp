@@ -84,18 +84,6 @@ int CountKey(const std::vector<std::string>& lines, const std::string& key)
     return count;
 }
 
-template <typename Call>
-std::wstring ErrorOf(Call call)
-{
-    try {
-        call();
-    } catch (const winui::AppError& error) {
-        return error.Message();
-    }
-    ADD_FAILURE() << "no AppError thrown";
-    return {};
-}
-
 class AppConfigUpdate : public ::testing::Test {
 protected:
     // A program directory with data\ and config\, its database made by the script (none
@@ -303,7 +291,7 @@ TEST_F(AppConfigUpdate, FailuresAfterTheSchemaStepReachTheCaller)
                                  OPEN_EXISTING, 0, nullptr);
             ASSERT_NE(holder, INVALID_HANDLE_VALUE);
         }
-        const std::wstring message = ErrorOf([&] { form.WriteAppConfig(); });
+        const std::wstring message = AppErrorOf([&] { form.WriteAppConfig(); });
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
 
         EXPECT_TRUE(form.cxMemo2.Lines().empty()) << "no log lines after a failure";

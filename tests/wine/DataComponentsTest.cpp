@@ -248,12 +248,7 @@ TEST_F(ComponentCheck, RepairThatCannotHelpExplainsAndStopsTheWizard)
     AdoLibraryAway away;
     ASSERT_EQ(unregistered.exitCode, 0u);
     ASSERT_TRUE(away.moved);
-    std::wstring error;
-    try {
-        CreateDatabaseObjects();
-    } catch (const winui::AppError& e) {
-        error = e.Message();
-    }
+    const std::wstring error = AppErrorOf([] { CreateDatabaseObjects(); });
     ASSERT_FALSE(error.empty());
 
     ToCheckPage();

@@ -11,7 +11,6 @@
 #include <iostream>
 
 using namespace testing_support;
-using winui::AppError;
 
 namespace {
 
@@ -39,19 +38,6 @@ std::wstring ConnectionStringFor(const std::wstring& path)
 {
     return L"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=" + path +
            L";Persist Security Info=True";
-}
-
-// The message of the AppError the call throws; fails the test when it throws none.
-template <typename Call>
-std::wstring ErrorOf(Call call)
-{
-    try {
-        call();
-    } catch (const AppError& error) {
-        return error.Message();
-    }
-    ADD_FAILURE() << "no AppError thrown";
-    return {};
 }
 
 class Database : public ::testing::Test {
@@ -154,11 +140,11 @@ TEST_F(Database, ExecuteAddsAMissingColumnThatReadsAsEmpty)
     EXPECT_EQ(query.FieldAsText(L"softkey"), L"");
     EXPECT_EQ(query.FieldAsText(L"mrrespath"), L"D:\\r");
     EXPECT_EQ(query.FieldAsText(L"ANSWER"), L"42");
-    EXPECT_EQ(ErrorOf([&] { query.FieldAsText(L"nosuchfield"); }), L"Field 'nosuchfield' not found");
+    EXPECT_EQ(AppErrorOf([&] { query.FieldAsText(L"nosuchfield"); }), L"Field 'nosuchfield' not found");
 
     // The column is there now: the engine refuses to add it again, in its own words.
     query.SetSql(L"ALTER TABLE mrconfig ADD softkey text");
-    EXPECT_EQ(ErrorOf([&] { query.Execute(); }), L"duplicate column name: softkey");
+    EXPECT_EQ(AppErrorOf([&] { query.Execute(); }), L"duplicate column name: softkey");
 }
 
 TEST_F(Database, NoRowsIsEof)
@@ -168,7 +154,7 @@ TEST_F(Database, NoRowsIsEof)
     query.SetParameter(L"p1", L"no such key");
     query.Open();
     EXPECT_TRUE(query.Eof());
-    EXPECT_FALSE(ErrorOf([&] { query.FieldAsText(L"softkey"); }).empty());
+    EXPECT_FALSE(AppErrorOf([&] { query.FieldAsText(L"softkey"); }).empty());
 }
 
 TEST_F(Database, RejectedStatementsRaiseTheEngineMessageAndChangeNothing)
@@ -190,13 +176,13 @@ TEST_F(Database, RejectedStatementsRaiseTheEngineMessageAndChangeNothing)
     };
     for (const auto& c : cases) {
         query.SetSql(c.sql);
-        EXPECT_EQ(ErrorOf([&] { c.open ? query.Open() : query.Execute(); }), c.message) << c.sql;
+        EXPECT_EQ(AppErrorOf([&] { c.open ? query.Open() : query.Execute(); }), c.message) << c.sql;
         EXPECT_TRUE(query.Eof());
     }
 
     query.SetSql(L"update mrconfig set softkey = 'changed'");
     query.SetParameter(L"p9", L"x");
-    EXPECT_EQ(ErrorOf([&] { query.Execute(); }), L"Parameter 'p9' not found");
+    EXPECT_EQ(AppErrorOf([&] { query.Execute(); }), L"Parameter 'p9' not found");
 
     // A trailing semicolon and comment are not a second statement.
     Select(L"select softkey from mrconfig; -- the only one\r\n");
@@ -208,7 +194,7 @@ TEST_F(Database, MissingFileFailsAtConnectAndIsNotCreated)
 {
     const std::wstring missing = dir / L"missing.db";
     connection.SetConnectionString(ConnectionStringFor(missing));
-    EXPECT_EQ(ErrorOf([&] { connection.Connect(); }), L"unable to open database file");
+    EXPECT_EQ(AppErrorOf([&] { connection.Connect(); }), L"unable to open database file");
     EXPECT_FALSE(connection.Connected());
     EXPECT_FALSE(FileExists(missing));
 }
@@ -218,11 +204,11 @@ TEST_F(Database, FileThatIsNotADatabaseFailsAtConnect)
     const std::wstring text = dir / L"kiwa.db";
     WriteBytes(text, std::string(2048, 'x'));
     connection.SetConnectionString(ConnectionStringFor(text));
-    EXPECT_EQ(ErrorOf([&] { connection.Connect(); }), L"file is not a database");
+    EXPECT_EQ(AppErrorOf([&] { connection.Connect(); }), L"file is not a database");
     EXPECT_FALSE(connection.Connected());
 
     connection.SetConnectionString(L"Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\"");
-    EXPECT_EQ(ErrorOf([&] { connection.Connect(); }), L"The connection string names no Data Source");
+    EXPECT_EQ(AppErrorOf([&] { connection.Connect(); }), L"The connection string names no Data Source");
 }
 
 TEST_F(Database, ConnectionStringChangesOnlyWhileDisconnected)
@@ -233,7 +219,7 @@ TEST_F(Database, ConnectionStringChangesOnlyWhileDisconnected)
 
     connection.SetConnectionString(ConnectionStringFor(path)); // the same text: accepted
     EXPECT_TRUE(connection.Connected());
-    EXPECT_FALSE(ErrorOf([&] { connection.SetConnectionString(ConnectionStringFor(other)); }).empty());
+    EXPECT_FALSE(AppErrorOf([&] { connection.SetConnectionString(ConnectionStringFor(other)); }).empty());
     EXPECT_TRUE(connection.Connected());
     Select(L"select * from mrconfig"); // still the first file
     EXPECT_FALSE(query.Eof());
@@ -250,7 +236,7 @@ TEST_F(Database, QueryNeedsAnOpenConnection)
 {
     MakeDatabase(dir / L"kiwa.db", kConfig);
     query.SetSql(L"select * from mrconfig");
-    EXPECT_EQ(ErrorOf([&] { query.Open(); }), L"The database connection is not open");
+    EXPECT_EQ(AppErrorOf([&] { query.Open(); }), L"The database connection is not open");
 
     // A query that outlives its connection refuses to run instead of touching it.
     auto shortLived = std::make_unique<DbConnection>();
@@ -262,7 +248,7 @@ TEST_F(Database, QueryNeedsAnOpenConnection)
     EXPECT_FALSE(orphan.Eof());
     shortLived.reset();
     EXPECT_TRUE(orphan.Eof());
-    EXPECT_EQ(ErrorOf([&] { orphan.Open(); }), L"The database connection is not open");
+    EXPECT_EQ(AppErrorOf([&] { orphan.Open(); }), L"The database connection is not open");
 }
 
 TEST_F(Database, ChineseFolderAndFileName)
@@ -294,7 +280,7 @@ TEST(DatabaseCreation, NeedsTheAdoClassesRegistered)
     {
         AdoUnregistered unregistered;
         ASSERT_EQ(unregistered.exitCode, 0u);
-        const std::wstring message = ErrorOf([] { CreateDatabaseObjects(); });
+        const std::wstring message = AppErrorOf([] { CreateDatabaseObjects(); });
         ASSERT_FALSE(message.empty());
         EXPECT_NE(message.back(), L'\n');
         EXPECT_NE(message.back(), L' ');

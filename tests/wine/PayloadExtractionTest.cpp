@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+using testing_support::AppErrorOf;
 using testing_support::MessageBoxRecorder;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
@@ -190,12 +191,8 @@ TEST_F(Extraction, FailuresStopThePassAndKeepWhatWasWritten)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir d;
-        try {
-            ProgramPass(c.manifest, d.Path());
-            ADD_FAILURE() << "no error";
-        } catch (const winui::AppError& e) {
-            EXPECT_EQ(e.Message().rfind(c.message, 0), 0u) << std::string(e.Message().begin(), e.Message().end());
-        }
+        const std::wstring message = AppErrorOf([&] { ProgramPass(c.manifest, d.Path()); });
+        EXPECT_EQ(message.rfind(c.message, 0), 0u) << std::string(message.begin(), message.end());
         EXPECT_EQ(ReadBytes(d / L"one.txt"), kOne);
         EXPECT_FALSE(FileExists(d / L"uninstall.lst"));
         EXPECT_TRUE(TemporaryFilesIn(d.Path()).empty());

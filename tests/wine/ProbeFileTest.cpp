@@ -59,12 +59,7 @@ TEST(ProbeFile, FileThatCannotBeOpenedRaisesTheFileLayersText)
     HANDLE holder = CreateFileW((dir / L"locked.max").c_str(), GENERIC_READ, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    try {
-        GetMaxSceneVersion(dir / L"locked.max");
-        ADD_FAILURE() << "no error";
-    } catch (const winui::AppError& e) {
-        EXPECT_EQ(e.Message(), L"I/O error 32");
-    }
+    EXPECT_EQ(AppErrorOf([&] { GetMaxSceneVersion(dir / L"locked.max"); }), L"I/O error 32");
     CloseHandle(holder);
 }
 

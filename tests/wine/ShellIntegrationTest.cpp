@@ -222,12 +222,8 @@ TEST_F(ShellIntegration, ReadGivesStringsUpToTheirFirstNulAndRejectsOtherTypes)
         if (c.text) {
             EXPECT_EQ(ReadMachineString(L"software\\MirelMax", L"MirelMaxPath"), *c.text);
         } else {
-            try {
-                ReadMachineString(L"software\\MirelMax", L"MirelMaxPath");
-                ADD_FAILURE() << "no error";
-            } catch (const winui::AppError& error) {
-                EXPECT_EQ(error.Message(), L"Invalid data type for 'MirelMaxPath'");
-            }
+            EXPECT_EQ(AppErrorOf([] { ReadMachineString(L"software\\MirelMax", L"MirelMaxPath"); }),
+                      L"Invalid data type for 'MirelMaxPath'");
         }
     }
     EXPECT_EQ(ReadMachineString(L"software\\MirelMax", L"NoSuchValue"), L"");
@@ -238,12 +234,8 @@ TEST_F(ShellIntegration, KeyThatCannotBeOpenedReadsEmptyAndFailsTheWrite)
     // A key name component longer than the registry allows (255 units).
     const std::wstring badKey = L"software\\" + std::wstring(300, L'x');
     EXPECT_EQ(ReadMachineString(badKey, L"MirelMaxPath"), L"");
-    try {
-        WriteMachineString(badKey, L"MirelMaxPath", L"D:\\Tarvo");
-        ADD_FAILURE() << "no error";
-    } catch (const winui::AppError& error) {
-        EXPECT_EQ(error.Message(), L"Failed to set data for 'MirelMaxPath'");
-    }
+    EXPECT_EQ(AppErrorOf([&] { WriteMachineString(badKey, L"MirelMaxPath", L"D:\\Tarvo"); }),
+              L"Failed to set data for 'MirelMaxPath'");
 }
 
 // ---- The desktop shortcut ----
@@ -282,11 +274,7 @@ TEST_F(ShellIntegration, ShellLinkObjectThatCannotBeMadeRaisesTheComError)
     std::wstring message;
     std::wstring shortcutPath = L"untouched";
     std::thread([&] {
-        try {
-            CreateDesktopShortcut(dir / L"kiwa.exe", dir.Path(), shortcutPath);
-        } catch (const winui::AppError& error) {
-            message = error.Message();
-        }
+        message = AppErrorOf([&] { CreateDesktopShortcut(dir / L"kiwa.exe", dir.Path(), shortcutPath); });
     }).join();
     const std::wstring suffix = L", ClassID: {00021401-0000-0000-C000-000000000046}";
     ASSERT_GT(message.size(), suffix.size()) << Utf8(message);

@@ -2,6 +2,8 @@
 // message boxes and real drop handles.
 #pragma once
 
+#include "AppError.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -34,6 +36,20 @@ std::string ReadBytes(const std::wstring& path);
 std::vector<std::string> LinesOf(const std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+
+// The message of the winui::AppError that the call raises; a test failure (and an empty
+// text) when it raises none.
+template <typename Call>
+std::wstring AppErrorOf(Call call)
+{
+    try {
+        call();
+    } catch (const winui::AppError& error) {
+        return error.Message();
+    }
+    ADD_FAILURE() << "no AppError thrown";
+    return {};
+}
 
 // A click on a button as the button reports it: BN_CLICKED sent to its parent window.
 void ClickButton(HWND parent, int id, HWND button);

@@ -40,12 +40,7 @@ start() { "$WINE" "$@" >/dev/null 2>&1 & }
 
 # --- Tarvosetup ----------------------------------------------------------------------
 setup_caption="Tarvo资源管理系统 个人版 V1.42 安装程序"
-# Control identifiers as SetupIds.h numbers them (from 201 on, in order).
-ids=$(sed -n '/enum SetupControlId/,/};/p' setup/SetupIds.h | tr -d ' \n' | sed 's/enumSetupControlId{//; s/,};//; s/=201//')
-n=201
-declare -A ctl
-IFS=',' read -ra names <<<"$ids"
-for name in "${names[@]}"; do ctl[$name]=$n; n=$((n + 1)); done
+source scripts/setup-ids.sh
 
 cp build/win64/setup/Tarvosetup.exe "$WINEPREFIX/drive_c/Tarvosetup.exe"
 start 'C:\Tarvosetup.exe'

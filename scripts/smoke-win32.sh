@@ -494,13 +494,7 @@ phase_done "Kelpview: start, both scenes"
 
 # --- Tarvosetup ---------------------------------------------------------------------------------
 setup_caption="Tarvo资源管理系统 个人版 V1.42 安装程序"
-# Control IDs as setup/SetupIds.h numbers them (from 201 on, in order).
-declare -A ctl
-n=201
-ids=$(sed -n '/enum SetupControlId/,/};/p' setup/SetupIds.h | tr -d ' \n' |
-      sed 's/enumSetupControlId{//; s/,};//; s/=201//')
-IFS=',' read -ra names <<<"$ids"
-for name in "${names[@]}"; do ctl[$name]=$n; n=$((n + 1)); done
+source scripts/setup-ids.sh
 for name in IdNextOkbt IdCheckBox1 IdMemo1 IdSetpDirET IdResDirET IdMrBackUPet IdCxMemo2; do
   [ -n "${ctl[$name]:-}" ] || setup_failed "setup/SetupIds.h names no control $name"
 done

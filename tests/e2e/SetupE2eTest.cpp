@@ -481,6 +481,22 @@ TEST_F(SetupE2e, DirectoriesEndingInABackslashAreStoredAsTyped)
     EXPECT_TRUE(program->WaitForExit(kTimeoutMs));
 }
 
+// What the registry says of ADO's connection class now, for the message of a repair that
+// did not help.
+std::string AdoConnectionServer()
+{
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(L"ADODB.Connection", &clsid))) return "ADODB.Connection is not registered";
+    wchar_t name[64] = {};
+    StringFromGUID2(clsid, name, 64);
+    wchar_t server[MAX_PATH] = {};
+    DWORD size = sizeof server;
+    const std::wstring key = std::wstring(L"CLSID\\") + name + L"\\InprocServer32";
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, server, &size) != ERROR_SUCCESS)
+        return "ADODB.Connection has no InprocServer32";
+    return "ADODB.Connection is served by " + Ansi(server);
+}
+
 TEST_F(SetupE2e, RepairsUnregisteredComponentsThenInstalls)
 {
     AdoUnregistered unregistered;
@@ -495,7 +511,7 @@ TEST_F(SetupE2e, RepairsUnregisteredComponentsThenInstalls)
         [&] { return Text(IdMemo1).find(L"尝试修复完毕.") != std::wstring::npos && Enabled(IdNextOkbt); },
         120000, 200);
     const std::wstring log = Text(IdMemo1);
-    ASSERT_TRUE(repaired) << "Memo1: " << Ansi(log);
+    ASSERT_TRUE(repaired) << "Memo1: " << Ansi(log) << "\n" << AdoConnectionServer();
     // The count line, maybe a line of dots (one a second of the batch), the closing line.
     const std::wstring start = L"开始尝试修复MDAC数据组件.(预计注册组件:4)\r\n";
     const std::wstring end = L"尝试修复完毕.\r\n";
